@@ -1,0 +1,15 @@
+# The 64-bit twin of the product: the same sources, run by the tests under wine64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QUORIN_TRIPLE x86_64-w64-mingw32)
+set(QUORIN_WIDL_KIND --win64)
+set(CMAKE_C_COMPILER ${QUORIN_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUORIN_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUORIN_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUORIN_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(QUORIN_EXTRA_LINK_FLAGS "")
+# Programs of this build run under wine64 in the build's own prefix.
+set(QUORIN_RUNS_TESTS ON)

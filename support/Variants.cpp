@@ -1,0 +1,202 @@
+#include "support/Variants.h"
+
+#include <climits>
+#include <cstring>
+
+#include "support/Errors.h"
+
+namespace Quorin {
+
+TVariant::TVariant(const TVariant& Other) : TVariant() {
+  OleCheck(VariantCopy(&FValue, const_cast<VARIANT*>(&Other.FValue)));
+}
+
+TVariant::TVariant(const VARIANT& Other) : TVariant() {
+  OleCheck(VariantCopy(&FValue, const_cast<VARIANT*>(&Other)));
+}
+
+TVariant::TVariant(TVariant&& Other) noexcept {
+  std::memcpy(&FValue, &Other.FValue, sizeof(VARIANT));
+  VariantInit(&Other.FValue);
+}
+
+TVariant& TVariant::operator=(const TVariant& Other) {
+  if (this != &Other) OleCheck(VariantCopy(&FValue, const_cast<VARIANT*>(&Other.FValue)));
+  return *this;
+}
+
+TVariant& TVariant::operator=(TVariant&& Other) noexcept {
+  if (this != &Other) {
+    VariantClear(&FValue);
+    std::memcpy(&FValue, &Other.FValue, sizeof(VARIANT));
+    VariantInit(&Other.FValue);
+  }
+  return *this;
+}
+
+TVariant TVariant::Int32(int32_t V) {
+  TVariant R;
+  V_VT(R.Ptr()) = VT_I4;
+  V_I4(R.Ptr()) = V;
+  return R;
+}
+
+TVariant TVariant::UInt8(uint8_t V) {
+  TVariant R;
+  V_VT(R.Ptr()) = VT_UI1;
+  V_UI1(R.Ptr()) = V;
+  return R;
+}
+
+TVariant TVariant::Double(double V) {
+  TVariant R;
+  V_VT(R.Ptr()) = VT_R8;
+  V_R8(R.Ptr()) = V;
+  return R;
+}
+
+TVariant TVariant::Text(const std::string& V) {
+  TVariant R;
+  TBStr S(V);
+  V_VT(R.Ptr()) = VT_BSTR;
+  V_BSTR(R.Ptr()) = S.Detach();
+  return R;
+}
+
+TVariant TVariant::Null() {
+  TVariant R;
+  V_VT(R.Ptr()) = VT_NULL;
+  return R;
+}
+
+bool IsEmptyVar(const VARIANT& V) noexcept { return V_VT(&V) == VT_EMPTY; }
+bool IsNullVar(const VARIANT& V) noexcept { return V_VT(&V) == VT_NULL; }
+
+TVariant DerefVar(const VARIANT& V) {
+  TVariant R;
+  OleCheck(VariantCopyInd(R.Ptr(), const_cast<VARIANT*>(&V)));
+  return R;
+}
+
+bool IsNumericKind(VARTYPE Kind) noexcept {
+  switch (Kind) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE:
+    case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AddVar(TVariant& Acc, const VARIANT& V) {
+  TVariant Sum;
+  OleCheck(VarAdd(const_cast<VARIANT*>(&Acc.Ref()), const_cast<VARIANT*>(&V), Sum.Put()));
+  Acc = std::move(Sum);
+}
+
+TVariant DivideVar(const VARIANT& A, int32_t Count) {
+  TVariant Divisor = TVariant::Int32(Count), Result;
+  OleCheck(VarDiv(const_cast<VARIANT*>(&A), Divisor.Ptr(), Result.Put()));
+  return Result;
+}
+
+std::string VarKindName(VARTYPE Kind) {
+  const char* Name = nullptr;
+  switch (Kind & VT_TYPEMASK) {
+    case VT_EMPTY: Name = "Empty"; break;
+    case VT_NULL: Name = "Null"; break;
+    case VT_I2: Name = "Smallint"; break;
+    case VT_I4: Name = "Integer"; break;
+    case VT_R4: Name = "Single"; break;
+    case VT_R8: Name = "Double"; break;
+    case VT_CY: Name = "Currency"; break;
+    case VT_DATE: Name = "Date"; break;
+    case VT_BSTR: Name = "String"; break;
+    case VT_DISPATCH: Name = "Dispatch"; break;
+    case VT_ERROR: Name = "Error"; break;
+    case VT_BOOL: Name = "Boolean"; break;
+    case VT_VARIANT: Name = "Variant"; break;
+    case VT_UNKNOWN: Name = "Unknown"; break;
+    case VT_DECIMAL: Name = "Decimal"; break;
+    case VT_I1: Name = "ShortInt"; break;
+    case VT_UI1: Name = "Byte"; break;
+    case VT_UI2: Name = "Word"; break;
+    case VT_UI4: Name = "LongWord"; break;
+    case VT_I8: Name = "Int64"; break;
+    case VT_UI8: Name = "UInt64"; break;
+    case VT_INT: Name = "Int"; break;
+    case VT_UINT: Name = "UInt"; break;
+    default: break;
+  }
+  std::string Text = Name ? Name : Format("%04x", static_cast<unsigned>(Kind & VT_TYPEMASK));
+  if (Kind & VT_ARRAY) Text = "Array " + Text;
+  return Text;
+}
+
+namespace {
+
+[[noreturn]] void RaiseCastError(VARTYPE From, VARTYPE To) {
+  throw EVariantTypeCastError(Format("Could not convert variant of type (%s) into type (%s)",
+                                     VarKindName(From).c_str(), VarKindName(To).c_str()));
+}
+
+bool IsIntegerOrReal(VARTYPE Kind) {
+  switch (Kind) {
+    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
+    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
+    case VT_R4: case VT_R8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int FromVarCmp(HRESULT Hr, VARTYPE A, VARTYPE B) {
+  switch (Hr) {
+    case VARCMP_LT: return -1;
+    case VARCMP_EQ: return 0;
+    case VARCMP_GT: return 1;
+    default: RaiseCastError(A, B);
+  }
+}
+
+}  // namespace
+
+int CompareVar(const VARIANT& A, const VARIANT& B) {
+  VARIANT* PA = const_cast<VARIANT*>(&A);
+  VARIANT* PB = const_cast<VARIANT*>(&B);
+  const VARTYPE KA = V_VT(PA), KB = V_VT(PB);
+  // oleaut32 ranks any text above any number; here text against a number compares as a number.
+  if ((KA == VT_BSTR) != (KB == VT_BSTR)) {
+    const bool TextFirst = KA == VT_BSTR;
+    VARIANT* Text = TextFirst ? PA : PB;
+    const VARTYPE Other = TextFirst ? KB : KA;
+    const VARTYPE Target = IsIntegerOrReal(Other) ? VARTYPE(VT_R8) : Other;
+    TVariant Converted;
+    if (FAILED(VariantChangeTypeEx(Converted.Put(), Text, LOCALE_USER_DEFAULT, 0, Target)))
+      RaiseCastError(VT_BSTR, Target);
+    VARIANT* L = TextFirst ? Converted.Ptr() : PA;
+    VARIANT* R = TextFirst ? PB : Converted.Ptr();
+    return FromVarCmp(VarCmp(L, R, LOCALE_USER_DEFAULT, 0), KA, KB);
+  }
+  return FromVarCmp(VarCmp(PA, PB, LOCALE_USER_DEFAULT, 0), KA, KB);
+}
+
+TVariant ToAutomationVar(const VARIANT& V) {
+  switch (V_VT(&V)) {
+    case VT_I1: return TVariant::Int32(V_I1(&V));
+    case VT_UI1: return TVariant::Int32(V_UI1(&V));
+    case VT_UI2: return TVariant::Int32(V_UI2(&V));
+    case VT_UI4:
+      if (V_UI4(&V) & 0x80000000u) return TVariant::Double(static_cast<double>(V_UI4(&V)));
+      return TVariant::Int32(static_cast<int32_t>(V_UI4(&V)));
+    case VT_I8:
+      if (V_I8(&V) >= INT32_MIN && V_I8(&V) <= INT32_MAX)
+        return TVariant::Int32(static_cast<int32_t>(V_I8(&V)));
+      return TVariant::Double(static_cast<double>(V_I8(&V)));
+    default:
+      return TVariant(V);
+  }
+}
+
+}  // namespace Quorin

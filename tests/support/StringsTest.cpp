@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "support/Strings.h"
+
+using namespace Quorin;
+
+TEST(Strings, RussianTextUsesCodePage1251) {
+  std::string Area = ToAnsi(L"Площадь");
+  ASSERT_EQ(Area.size(), 7u);
+  EXPECT_EQ(static_cast<unsigned char>(Area[0]), 0xCF);  // П in code page 1251
+  EXPECT_EQ(Area, "Площадь");                             // narrow literals are 1251 too
+  EXPECT_EQ(ToWide(Area), L"Площадь");
+}
+
+TEST(Strings, IdentifierOutsideCodePage1251SurvivesTheRoundTrip) {
+  const std::wstring Ids[] = {L"layer-\u4E2D\u6587", L"\u00E9t\u00E9", L"\u0098x", L"plain",
+                              L"\U0001F600", L"ѓ\u20AC\u2116"};
+  for (const std::wstring& Id : Ids) {
+    std::string Narrow = ToAnsi(Id);
+    EXPECT_EQ(ToWide(Narrow), Id);
+  }
+  // Distinct identifiers stay distinct as 8-bit strings.
+  EXPECT_NE(ToAnsi(L"\u4E2D"), ToAnsi(L"\u6587"));
+  EXPECT_NE(ToAnsi(L"?"), ToAnsi(L"\u4E2D"));
+}
+
+TEST(Strings, NullAndEmpty) {
+  EXPECT_EQ(ToAnsi(static_cast<const wchar_t*>(nullptr)), "");
+  EXPECT_EQ(ToWide(""), L"");
+  TBStr Empty;
+  EXPECT_EQ(Empty.ToAnsi(), "");
+  TBStr Text(std::string("Слой"));
+  EXPECT_EQ(Text.ToWideString(), L"Слой");
+  EXPECT_EQ(Text.Length(), 4u);
+}
+
+TEST(Strings, SameTextIgnoresCaseIncludingCyrillic) {
+  EXPECT_TRUE(SameText("Floors", "FLOORS"));
+  EXPECT_TRUE(SameText("Этажи", "ЭТАЖИ"));
+  EXPECT_FALSE(SameText("Floors", "Floor"));
+  EXPECT_TRUE(SameText("", ""));
+}
+
+TEST(Strings, Format) {
+  EXPECT_EQ(Format("List index out of bounds (%d)", -1), "List index out of bounds (-1)");
+  EXPECT_EQ(Format("%s", ""), "");
+}
