@@ -1,0 +1,143 @@
+// The simulated Orvex host: an in-memory geodatabase served through the host's interfaces as
+// real COM objects. Tests and the demo application link it; the module never does.
+//
+// Build a model with the builder calls, hand Application() to the code under test, then read
+// the state back. Everything is identified by the host's identifiers (wide strings).
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Orvex.h"
+
+namespace HostSim {
+
+// A field value as the builder takes it and the read-back gives it: owns its VARIANT.
+class TValue {
+public:
+  TValue() noexcept { VariantInit(&FValue); }        // empty
+  TValue(int V);                                      // VT_I4
+  TValue(double V);                                   // VT_R8
+  TValue(const wchar_t* V);                           // VT_BSTR
+  TValue(const std::wstring& V);                      // VT_BSTR
+  explicit TValue(const VARIANT& V);                  // any kind, deep copy
+  static TValue Null();
+  TValue(const TValue& Other);
+  TValue& operator=(const TValue& Other);
+  ~TValue() { VariantClear(&FValue); }
+  const VARIANT& Ref() const noexcept { return FValue; }
+  VARTYPE Type() const noexcept { return V_VT(&FValue); }
+
+private:
+  VARIANT FValue;
+};
+
+// One host call as the call log records it.
+struct TCall {
+  std::wstring Interface;  // "IOrvexDatabase"
+  std::wstring Method;     // "GetTable"
+  std::wstring Args;       // the arguments as text, comma-separated: L"\"tbl1\""
+};
+
+// What an injected fault does.
+struct TFault {
+  HRESULT Status = E_FAIL;           // failure status to return
+  std::wstring Description;          // error info description ("" = set none)
+  bool NullResult = false;           // answer S_OK but leave the [out] result null instead
+  bool Persistent = false;           // fire on every matching call from then on, not only once
+};
+
+class THost {
+public:
+  THost();
+  ~THost();
+  THost(const THost&) = delete;
+  THost& operator=(const THost&) = delete;
+
+  // ---- the model ------------------------------------------------------------------------
+  // A map, appended to the catalogue's map list as an item of kind 2.
+  void AddMap(const std::wstring& Id, const std::wstring& Name);
+  // A map-list item that is not a map (any kind but 2).
+  void AddCatalogItem(long Kind);
+  // A map-list item of kind 2 that refuses the map interface.
+  void AddBrokenMapItem();
+  // A layer of a map; layer identifiers are unique in the database.
+  void AddLayer(const std::wstring& MapId, const std::wstring& Id, const std::wstring& Name);
+  // A semantic table of a layer, with the fields "ID" and "SIMID" first unless told not to.
+  void AddTable(const std::wstring& LayerId, const std::wstring& Id, const std::wstring& Name,
+                bool WithIdFields = true);
+  void AddField(const std::wstring& TableId, const std::wstring& Id, const std::wstring& Name);
+  // An object of a layer with one shape per geometry (WKT, planar coordinates); StyleFlags'
+  // bit 0 says that the shape counts in the perimeter.
+  void AddObject(const std::wstring& LayerId, const std::wstring& Id, const std::wstring& Wkt,
+                 long StyleFlags = 1);
+  void AddShape(const std::wstring& ObjectId, const std::wstring& Wkt, long StyleFlags = 1);
+  // A record of the object in the table: values by field identifier.
+  void AddRecord(const std::wstring& ObjectId, const std::wstring& TableId,
+                 const std::vector<std::pair<std::wstring, TValue>>& Values);
+
+  // The project (present by default) and its active view and layer.
+  void SetProjectPresent(bool Present);
+  void SetActiveViewPresent(bool Present);
+  void SetActiveLayer(const std::wstring& LayerId);  // "" = the view has no active layer
+  void SetMainWindow(HWND Window);
+
+  // Spatial index on or off (for the benchmark's comparison); on by default.
+  void SetSpatialIndex(bool On);
+
+  // ---- serving --------------------------------------------------------------------------
+  // A new reference to the application object.
+  IOrvexApplication* NewApplication();
+
+  // ---- reading back ---------------------------------------------------------------------
+  // Current value (pending changes included) of a field of one record; VT_EMPTY when absent.
+  TValue Value(const std::wstring& ObjectId, const std::wstring& TableId,
+                const std::wstring& FieldId, long Record = 0) const;
+  long RecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const;
+  // Object identifiers of a layer, in the order QueryByLayers yields them.
+  std::vector<std::wstring> ObjectIds(const std::wstring& LayerId) const;
+  int ApplyChangesCount() const;
+  bool HasPendingChanges() const;
+
+  // ---- instrumentation ------------------------------------------------------------------
+  // Host objects created and not yet released, in all or of one interface ("IOrvexLayer").
+  long LiveObjects() const;
+  long LiveObjects(const std::wstring& Interface) const;
+  // Every host call, counted and logged (QueryInterface/AddRef/Release and IDispatch's own
+  // methods are not host calls).
+  long CallCount() const;
+  const std::vector<TCall>& CallLog() const;
+  void ClearCallLog();       // also restarts the call count
+  void SetCallLogging(bool On);  // the count goes on; the texts are not kept when off
+
+  // Faults: the N-th host call from now on (1-based, all calls counted); every call of one
+  // method; every call a predicate accepts. Persistent faults fire on every later match too.
+  void FailNthCall(long N, const TFault& Fault);
+  void FailMethod(const std::wstring& Interface, const std::wstring& Method, const TFault& Fault);
+  void FailWhen(std::function<bool(const TCall&)> Predicate, const TFault& Fault);
+  void ClearFaults();
+  long FaultsFired() const;
+
+  // ---- data -----------------------------------------------------------------------------
+  // One FeatureCollection file per layer; properties become one semantic table; an array-valued
+  // property becomes several records. See HostSimGeoJson.cpp for the exact mapping.
+  void LoadGeoJsonFolder(const std::wstring& Folder, const std::wstring& MapId,
+                         const std::wstring& MapName);
+  void SaveLayerGeoJson(const std::wstring& LayerId, const std::wstring& Path) const;
+  // The deterministic sample city; Scale 1 makes a few thousand objects.
+  void BuildSampleCity(double Scale = 1.0, uint32_t Seed = 1);
+
+  struct TImpl;
+  TImpl& Impl() { return *FImpl; }
+
+private:
+  std::unique_ptr<TImpl> FImpl;
+};
+
+}  // namespace HostSim
