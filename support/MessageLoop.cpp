@@ -1,0 +1,92 @@
+#include "support/MessageLoop.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace Quorin {
+
+namespace {
+
+std::vector<HWND>& DialogWindows() {
+  static std::vector<HWND> Windows;
+  return Windows;
+}
+
+struct TIdleEntry {
+  TIdleHandle Handle;
+  TIdleHandler Handler;
+};
+
+std::vector<TIdleEntry>& IdleHandlers() {
+  static std::vector<TIdleEntry> Handlers;
+  return Handlers;
+}
+
+TIdleHandle NextIdleHandle = 1;
+bool QuitSeen = false;
+
+}  // namespace
+
+void AddDialogWindow(HWND Window) {
+  auto& W = DialogWindows();
+  if (std::find(W.begin(), W.end(), Window) == W.end()) W.push_back(Window);
+}
+
+void RemoveDialogWindow(HWND Window) {
+  auto& W = DialogWindows();
+  W.erase(std::remove(W.begin(), W.end(), Window), W.end());
+}
+
+void DispatchMessageOf(MSG& Msg) {
+  // The most recently opened form first: it is the one in front.
+  const auto& W = DialogWindows();
+  for (auto It = W.rbegin(); It != W.rend(); ++It) {
+    HWND Form = *It;
+    if (Msg.hwnd && (Msg.hwnd == Form || IsChild(Form, Msg.hwnd))) {
+      if (IsDialogMessageW(Form, &Msg)) return;
+      break;
+    }
+  }
+  TranslateMessage(&Msg);
+  DispatchMessageW(&Msg);
+}
+
+void ProcessMessages() {
+  MSG Msg;
+  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (Msg.message == WM_QUIT) {
+      QuitSeen = true;
+      PostQuitMessage(static_cast<int>(Msg.wParam));
+      return;
+    }
+    DispatchMessageOf(Msg);
+  }
+}
+
+bool QuitPending() { return QuitSeen; }
+
+TIdleHandle AddIdleHandler(TIdleHandler Handler) {
+  TIdleHandle Handle = NextIdleHandle++;
+  IdleHandlers().push_back({Handle, std::move(Handler)});
+  return Handle;
+}
+
+void RemoveIdleHandler(TIdleHandle Handle) {
+  auto& H = IdleHandlers();
+  H.erase(std::remove_if(H.begin(), H.end(),
+                         [Handle](const TIdleEntry& E) { return E.Handle == Handle; }),
+          H.end());
+}
+
+void RunIdleHandlers() {
+  // A handler may add or remove handlers (a form closing); run over a snapshot.
+  std::vector<TIdleEntry> Snapshot = IdleHandlers();
+  for (const TIdleEntry& E : Snapshot) {
+    const auto& Live = IdleHandlers();
+    bool StillThere = std::any_of(Live.begin(), Live.end(),
+                                  [&](const TIdleEntry& L) { return L.Handle == E.Handle; });
+    if (StillThere) E.Handler();
+  }
+}
+
+}  // namespace Quorin
