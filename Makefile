@@ -24,7 +24,8 @@ deps:
 	fi
 
 $(X64)/CMakeCache.txt:
-	cmake -S . -B $(X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake $(CMAKE_ARGS) >/dev/null
+	cmake -S . -B $(X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+	  -DQUORIN_I686_DLL=$(abspath $(X86))/module/Quorin.dll $(CMAKE_ARGS) >/dev/null
 
 $(X86)/CMakeCache.txt:
 	cmake -S . -B $(X86) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake $(CMAKE_ARGS) >/dev/null
