@@ -88,15 +88,36 @@ bool IsNumericKind(VARTYPE Kind) noexcept {
   }
 }
 
+namespace {
+
+// oleaut32's arithmetic and comparison refuse the signed 8-bit, unsigned 16-bit and unsigned
+// 32-bit kinds (DISP_E_BADVARTYPE). They are widened without loss first: the first two to a
+// 32-bit integer, the third to a 64-bit one. These kinds hold no resources, so Tmp needs no
+// clearing. Any other value is used as it is.
+VARIANT* Widened(const VARIANT& V, VARIANT& Tmp) noexcept {
+  switch (V_VT(&V)) {
+    case VT_I1: V_VT(&Tmp) = VT_I4; V_I4(&Tmp) = V_I1(&V); return &Tmp;
+    case VT_UI2: V_VT(&Tmp) = VT_I4; V_I4(&Tmp) = V_UI2(&V); return &Tmp;
+    case VT_INT: V_VT(&Tmp) = VT_I4; V_I4(&Tmp) = V_INT(&V); return &Tmp;
+    case VT_UI4: V_VT(&Tmp) = VT_I8; V_I8(&Tmp) = V_UI4(&V); return &Tmp;
+    case VT_UINT: V_VT(&Tmp) = VT_I8; V_I8(&Tmp) = V_UINT(&V); return &Tmp;
+    default: return const_cast<VARIANT*>(&V);
+  }
+}
+
+}  // namespace
+
 void AddVar(TVariant& Acc, const VARIANT& V) {
+  VARIANT TA, TB;
   TVariant Sum;
-  OleCheck(VarAdd(const_cast<VARIANT*>(&Acc.Ref()), const_cast<VARIANT*>(&V), Sum.Put()));
+  OleCheck(VarAdd(Widened(Acc.Ref(), TA), Widened(V, TB), Sum.Put()));
   Acc = std::move(Sum);
 }
 
 TVariant DivideVar(const VARIANT& A, int32_t Count) {
+  VARIANT TA;
   TVariant Divisor = TVariant::Int32(Count), Result;
-  OleCheck(VarDiv(const_cast<VARIANT*>(&A), Divisor.Ptr(), Result.Put()));
+  OleCheck(VarDiv(Widened(A, TA), Divisor.Ptr(), Result.Put()));
   return Result;
 }
 
@@ -163,14 +184,15 @@ int FromVarCmp(HRESULT Hr, VARTYPE A, VARTYPE B) {
 }  // namespace
 
 int CompareVar(const VARIANT& A, const VARIANT& B) {
-  VARIANT* PA = const_cast<VARIANT*>(&A);
-  VARIANT* PB = const_cast<VARIANT*>(&B);
-  const VARTYPE KA = V_VT(PA), KB = V_VT(PB);
+  const VARTYPE KA = V_VT(&A), KB = V_VT(&B);
+  VARIANT TA, TB;
+  VARIANT* PA = Widened(A, TA);
+  VARIANT* PB = Widened(B, TB);
   // oleaut32 ranks any text above any number; here text against a number compares as a number.
   if ((KA == VT_BSTR) != (KB == VT_BSTR)) {
     const bool TextFirst = KA == VT_BSTR;
     VARIANT* Text = TextFirst ? PA : PB;
-    const VARTYPE Other = TextFirst ? KB : KA;
+    const VARTYPE Other = V_VT(TextFirst ? PB : PA);
     const VARTYPE Target = IsIntegerOrReal(Other) ? VARTYPE(VT_R8) : Other;
     TVariant Converted;
     if (FAILED(VariantChangeTypeEx(Converted.Put(), Text, LOCALE_USER_DEFAULT, 0, Target)))
