@@ -7,7 +7,7 @@ namespace Quorin {
 
 namespace {
 
-std::vector<HWND>& DialogWindows() {
+std::vector<HWND>& DialogWindowList() {
   static std::vector<HWND> Windows;
   return Windows;
 }
@@ -28,18 +28,18 @@ bool QuitSeen = false;
 }  // namespace
 
 void AddDialogWindow(HWND Window) {
-  auto& W = DialogWindows();
+  auto& W = DialogWindowList();
   if (std::find(W.begin(), W.end(), Window) == W.end()) W.push_back(Window);
 }
 
 void RemoveDialogWindow(HWND Window) {
-  auto& W = DialogWindows();
+  auto& W = DialogWindowList();
   W.erase(std::remove(W.begin(), W.end(), Window), W.end());
 }
 
 void DispatchMessageOf(MSG& Msg) {
   // The most recently opened form first: it is the one in front.
-  const auto& W = DialogWindows();
+  const auto& W = DialogWindowList();
   for (auto It = W.rbegin(); It != W.rend(); ++It) {
     HWND Form = *It;
     if (Msg.hwnd && (Msg.hwnd == Form || IsChild(Form, Msg.hwnd))) {
@@ -51,15 +51,25 @@ void DispatchMessageOf(MSG& Msg) {
   DispatchMessageW(&Msg);
 }
 
-void ProcessMessages() {
+std::vector<HWND> DialogWindows() { return DialogWindowList(); }
+
+bool DispatchNextMessage(bool& Quit) {
+  Quit = false;
   MSG Msg;
-  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (Msg.message == WM_QUIT) {
-      QuitSeen = true;
-      PostQuitMessage(static_cast<int>(Msg.wParam));
-      return;
-    }
-    DispatchMessageOf(Msg);
+  if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (Msg.message == WM_QUIT) {
+    QuitSeen = true;
+    Quit = true;
+    PostQuitMessage(static_cast<int>(Msg.wParam));
+    return false;
+  }
+  DispatchMessageOf(Msg);
+  return true;
+}
+
+void ProcessMessages() {
+  bool Quit = false;
+  while (DispatchNextMessage(Quit)) {
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <functional>
+#include <vector>
 
 namespace Quorin {
 
@@ -12,9 +13,15 @@ namespace Quorin {
 // IsDialogMessage first.
 void AddDialogWindow(HWND Window);
 void RemoveDialogWindow(HWND Window);
+// The registered windows, oldest first.
+std::vector<HWND> DialogWindows();
 
 // Translates and dispatches one message, with the dialog keyboard handling.
 void DispatchMessageOf(MSG& Msg);
+
+// Takes the next pending message, if there is one, and dispatches it; false when the queue is
+// empty. A WM_QUIT is posted again (for the host's own loop), sets Quit and gives false.
+bool DispatchNextMessage(bool& Quit);
 
 // Dispatches every message pending now, once; runs no idle handler. A WM_QUIT taken from the
 // queue is posted again (for the host's own loop) and ends the pass; see QuitPending.
