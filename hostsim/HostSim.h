@@ -3,6 +3,32 @@
 //
 // Build a model with the builder calls, hand Application() to the code under test, then read
 // the state back. Everything is identified by the host's identifiers (wide strings).
+//
+// An executable that links hostsim carries the host's type library as its resource
+// TYPELIB 17 (hostsim's CMake target adds HostSimTypeLib.rc to every target that links it), so
+// that IDispatch works for late-bound clients without any registration.
+//
+// Behaviour worth knowing:
+// - Every interface pointer handed out is a new COM object; nothing is cached, so the live-object
+//   count falls back to 0 once the client has released everything.
+// - Identifiers are compared exactly (case-sensitive): maps, layers, tables, objects, fields;
+//   table NAMES (IOrvexSemantics) exactly too.
+// - An object is the union of its shapes. QueryByRelation(layer, target, r, r) yields the objects
+//   S of the layer, in the layer's order, with: 1 S intersects the target (some shape of S meets
+//   some shape of the target); 2 S lies within the target (every shape of S within the union of
+//   the target's shapes); 4 S contains the target (the target within S); 8 S touches the target
+//   (they meet and no shape of S shares an interior point with a shape of the target). The
+//   target itself is not left out. Both codes must be the same and one of 1, 2, 4, 8.
+// - Writes: SetValue goes into a pending change set that every later read sees; ApplyChanges
+//   commits it. Writing record 0 of an object that has no record of the table creates that
+//   record; any other record index must exist. A value must be of an automation kind: empty,
+//   null, I2, I4, R4, R8, CY, DATE, BSTR, BOOL, UI1 (by reference too); others are refused with
+//   DISP_E_BADVARTYPE.
+// - Failures: E_INVALIDARG for an unknown identifier, an unknown table name or field, an unknown
+//   relation; DISP_E_BADINDEX for an index out of range; DISP_E_TYPEMISMATCH for a key or layer
+//   list of the wrong kind; E_POINTER for a null result pointer; E_FAIL for reading a query past
+//   its end; E_NOTIMPL for the Reserved<n> methods. Each sets error information (source
+//   "Orvex") whose description ends with a full stop, e.g. "Object not found: b12.".
 #pragma once
 
 #include <windows.h>
@@ -15,6 +41,7 @@
 #include <vector>
 
 #include "host/Orvex.h"
+#include "support/ComPtr.h"
 
 namespace HostSim {
 
@@ -28,11 +55,16 @@ public:
   TValue(const std::wstring& V);                      // VT_BSTR
   explicit TValue(const VARIANT& V);                  // any kind, deep copy
   static TValue Null();
+  static TValue Bool(bool V);                         // VT_BOOL
   TValue(const TValue& Other);
   TValue& operator=(const TValue& Other);
   ~TValue() { VariantClear(&FValue); }
   const VARIANT& Ref() const noexcept { return FValue; }
   VARTYPE Type() const noexcept { return V_VT(&FValue); }
+  // Same kind and same value (texts compared exactly).
+  bool SameAs(const TValue& Other) const;
+  // Readable form: Empty, Null, 12, 2.5, "text", True, or "<kind>:<text>" for other kinds.
+  std::wstring ToText() const;
 
 private:
   VARIANT FValue;
@@ -44,6 +76,9 @@ struct TCall {
   std::wstring Method;     // "GetTable"
   std::wstring Args;       // the arguments as text, comma-separated: L"\"tbl1\""
 };
+
+// "IOrvexDatabase.GetTable(\"tbl1\")": the form in which tests compare call sequences.
+std::wstring FormatCall(const TCall& Call);
 
 // What an injected fault does.
 struct TFault {
@@ -94,6 +129,10 @@ public:
   // ---- serving --------------------------------------------------------------------------
   // A new reference to the application object.
   IOrvexApplication* NewApplication();
+  // The same, owned.
+  Quorin::TComPtr<IOrvexApplication> Application();
+  // S_OK when the type library for IDispatch was found (see above); loaded on first use.
+  HRESULT TypeLibraryStatus() const;
 
   // ---- reading back ---------------------------------------------------------------------
   // Current value (pending changes included) of a field of one record; VT_EMPTY when absent.
@@ -104,6 +143,27 @@ public:
   std::vector<std::wstring> ObjectIds(const std::wstring& LayerId) const;
   int ApplyChangesCount() const;
   bool HasPendingChanges() const;
+  // The same without the pending changes.
+  TValue CommittedValue(const std::wstring& ObjectId, const std::wstring& TableId,
+                        const std::wstring& FieldId, long Record = 0) const;
+  long CommittedRecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const;
+  // The model as it is, in order: maps, catalogue items, layers, tables, fields; then
+  // every object with its shapes (WKT and style) and records (pending changes included). Two
+  // hosts with the same content give the same text.
+  std::wstring DumpState() const;
+  std::vector<std::wstring> MapIds() const;
+  std::vector<std::wstring> LayerIds(const std::wstring& MapId) const;
+  std::vector<std::wstring> TableIds(const std::wstring& LayerId) const;
+  std::vector<std::wstring> FieldIds(const std::wstring& TableId) const;
+  long ObjectCount() const;
+  // Shapes of an object as WKT (polygons closed, outer rings clockwise, holes anticlockwise).
+  std::vector<std::wstring> ShapeWkts(const std::wstring& ObjectId) const;
+  // What GetArea answers; the perimeter over the shapes whose style has bit 0 set.
+  double ObjectArea(const std::wstring& ObjectId) const;
+  double ObjectPerimeter(const std::wstring& ObjectId) const;
+  // What QueryByRelation yields, without a host call.
+  std::vector<std::wstring> RelatedIds(const std::wstring& LayerId, const std::wstring& TargetId,
+                                       long Relation) const;
 
   // ---- instrumentation ------------------------------------------------------------------
   // Host objects created and not yet released, in all or of one interface ("IOrvexLayer").
@@ -113,6 +173,7 @@ public:
   // methods are not host calls).
   long CallCount() const;
   const std::vector<TCall>& CallLog() const;
+  std::vector<std::wstring> CallLogText() const;  // FormatCall of each entry
   void ClearCallLog();       // also restarts the call count
   void SetCallLogging(bool On);  // the count goes on; the texts are not kept when off
 
@@ -130,7 +191,10 @@ public:
   void LoadGeoJsonFolder(const std::wstring& Folder, const std::wstring& MapId,
                          const std::wstring& MapName);
   void SaveLayerGeoJson(const std::wstring& LayerId, const std::wstring& Path) const;
-  // The deterministic sample city; Scale 1 makes a few thousand objects.
+  // Every layer of the map into Folder (created when missing), one file per layer, named so
+  // that LoadGeoJsonFolder reads them back in the map's order.
+  void SaveGeoJsonFolder(const std::wstring& Folder, const std::wstring& MapId) const;
+  // The deterministic sample city; Scale 1 makes a few thousand objects. See HostSimCity.h.
   void BuildSampleCity(double Scale = 1.0, uint32_t Seed = 1);
 
   struct TImpl;

@@ -1,0 +1,359 @@
+#include "hostsim/HostSimModel.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <stdexcept>
+
+namespace HostSim {
+
+namespace {
+
+struct TIntfInfo {
+  const wchar_t* Name;
+  const IID* Iid;
+};
+
+const TIntfInfo IntfTable[IntfCount] = {
+    {L"IOrvexApplication", &IID_IOrvexApplication},
+    {L"IOrvexMainWindow", &IID_IOrvexMainWindow},
+    {L"IOrvexDatabase", &IID_IOrvexDatabase},
+    {L"IOrvexProject", &IID_IOrvexProject},
+    {L"IOrvexDocument", &IID_IOrvexDocument},
+    {L"IOrvexCatalog", &IID_IOrvexCatalog},
+    {L"IOrvexView", &IID_IOrvexView},
+    {L"IOrvexMaps", &IID_IOrvexMaps},
+    {L"IOrvexMapsItem", &IID_IOrvexMapsItem},
+    {L"IOrvexMap", &IID_IOrvexMap},
+    {L"IOrvexLayers", &IID_IOrvexLayers},
+    {L"IOrvexLayer", &IID_IOrvexLayer},
+    {L"IOrvexTables", &IID_IOrvexTables},
+    {L"IOrvexTable", &IID_IOrvexTable},
+    {L"IOrvexFields", &IID_IOrvexFields},
+    {L"IOrvexField", &IID_IOrvexField},
+    {L"IOrvexMapObjects", &IID_IOrvexMapObjects},
+    {L"IOrvexObjectQuery", &IID_IOrvexObjectQuery},
+    {L"IOrvexMapObject", &IID_IOrvexMapObject},
+    {L"IOrvexShapes", &IID_IOrvexShapes},
+    {L"IOrvexShape", &IID_IOrvexShape},
+    {L"IOrvexContour", &IID_IOrvexContour},
+    {L"IOrvexStyle", &IID_IOrvexStyle},
+    {L"IOrvexSemantics", &IID_IOrvexSemantics},
+};
+
+// The resource that HostSimTypeLib.rc gives every executable that links hostsim.
+constexpr int TypeLibResource = 17;
+
+bool IsAutomationKind(VARTYPE Kind) noexcept {
+  switch (Kind) {
+    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
+    case VT_DATE: case VT_BSTR: case VT_BOOL: case VT_UI1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::wstring Quoted(const wchar_t* Text, size_t Length) {
+  std::wstring S;
+  S.reserve(Length + 2);
+  S += L'"';
+  S.append(Text, Length);
+  S += L'"';
+  return S;
+}
+
+std::wstring DoubleText(double V) {
+  wchar_t Buffer[64];
+  swprintf(Buffer, 64, L"%.15g", V);
+  return Buffer;
+}
+
+}  // namespace
+
+const wchar_t* IntfName(TIntf Intf) noexcept { return IntfTable[Intf].Name; }
+const IID& IntfIid(TIntf Intf) noexcept { return *IntfTable[Intf].Iid; }
+
+void Fail(HRESULT Status, std::wstring Description) {
+  throw THostError{Status, std::move(Description)};
+}
+
+// ---- entities ---------------------------------------------------------------------------
+
+long TTableData::FieldIndex(const wchar_t* FieldId, size_t Length) const noexcept {
+  for (size_t I = 0; I < Fields.size(); ++I)
+    if (Fields[I].Id.size() == Length && Fields[I].Id.compare(0, Length, FieldId, Length) == 0)
+      return static_cast<long>(I);
+  return -1;
+}
+
+const TRows* TObjectData::RowsOf(const TTableData* Table) const noexcept {
+  for (const auto& Entry : Records)
+    if (Entry.first == Table) return &Entry.second;
+  return nullptr;
+}
+
+TRows& TObjectData::RowsFor(TTableData* Table) {
+  for (auto& Entry : Records)
+    if (Entry.first == Table) return Entry.second;
+  Records.emplace_back(Table, TRows());
+  return Records.back().second;
+}
+
+TTableData* TLayerData::TableByName(const wchar_t* TableName, size_t Length) const noexcept {
+  for (TTableData* Table : Tables)
+    if (Table->Name.size() == Length && Table->Name.compare(0, Length, TableName, Length) == 0)
+      return Table;
+  return nullptr;
+}
+
+// ---- model ------------------------------------------------------------------------------
+
+TModel::TModel() = default;
+TModel::~TModel() = default;
+
+TLayerData& TModel::LayerOf(const wchar_t* Id, size_t Length) {
+  auto It = LayerById.find(std::wstring(Id, Length));
+  if (It == LayerById.end()) Fail(E_INVALIDARG, L"Layer not found: " + std::wstring(Id, Length) + L".");
+  return *It->second;
+}
+
+TTableData& TModel::TableOf(const wchar_t* Id, size_t Length) {
+  auto It = TableById.find(std::wstring(Id, Length));
+  if (It == TableById.end()) Fail(E_INVALIDARG, L"Table not found: " + std::wstring(Id, Length) + L".");
+  return *It->second;
+}
+
+TObjectData& TModel::ObjectOf(const wchar_t* Id, size_t Length) {
+  auto It = ObjectById.find(std::wstring(Id, Length));
+  if (It == ObjectById.end()) Fail(E_INVALIDARG, L"Object not found: " + std::wstring(Id, Length) + L".");
+  return *It->second;
+}
+
+const TRows* TModel::CurrentRows(const TObjectData& Object, const TTableData& Table) const {
+  if (!Pending.empty()) {
+    auto It = Pending.find({const_cast<TObjectData*>(&Object), const_cast<TTableData*>(&Table)});
+    if (It != Pending.end()) return &It->second;
+  }
+  return Object.RowsOf(&Table);
+}
+
+TRows& TModel::PendingRows(TObjectData& Object, TTableData& Table) {
+  auto Key = std::make_pair(&Object, &Table);
+  auto It = Pending.find(Key);
+  if (It != Pending.end()) return It->second;
+  const TRows* Committed = Object.RowsOf(&Table);
+  return Pending.emplace(Key, Committed ? *Committed : TRows()).first->second;
+}
+
+void TModel::ApplyChanges() {
+  for (auto& Entry : Pending) Entry.first.first->RowsFor(Entry.first.second) = std::move(Entry.second);
+  Pending.clear();
+  ++ApplyCount;
+}
+
+TObjectData& TModel::NewObject(TLayerData& Layer, const std::wstring& Id) {
+  if (ObjectById.count(Id)) throw std::invalid_argument("duplicate object identifier");
+  auto Object = std::make_unique<TObjectData>();
+  Object->Id = Id;
+  Object->Layer = &Layer;
+  Object->Index = Layer.Objects.size();
+  TObjectData* Raw = Object.get();
+  Objects.push_back(std::move(Object));
+  ObjectById.emplace(Id, Raw);
+  Layer.Objects.push_back(Raw);
+  Layer.IndexStale = true;
+  return *Raw;
+}
+
+void TModel::AddShapes(TObjectData& Object, std::vector<TGeometryPtr> Geometries, long Flags) {
+  for (TGeometryPtr& Geometry : Geometries) {
+    TShapeData Shape;
+    Shape.Kind = KindOf(*Geometry);
+    Shape.Flags = Flags;
+    Shape.Bounds = BoundsOf(*Geometry);
+    Shape.Length = LengthOf(*Geometry);
+    Object.Area += AreaOf(*Geometry);
+    Shape.Geometry = std::move(Geometry);
+    if (Object.Shapes.empty()) {
+      Object.Bounds = Shape.Bounds;
+    } else {
+      Object.Bounds.MinX = std::min(Object.Bounds.MinX, Shape.Bounds.MinX);
+      Object.Bounds.MinY = std::min(Object.Bounds.MinY, Shape.Bounds.MinY);
+      Object.Bounds.MaxX = std::max(Object.Bounds.MaxX, Shape.Bounds.MaxX);
+      Object.Bounds.MaxY = std::max(Object.Bounds.MaxY, Shape.Bounds.MaxY);
+    }
+    Object.Shapes.push_back(std::move(Shape));
+  }
+  Object.Layer->IndexStale = true;
+}
+
+// ---- faults -----------------------------------------------------------------------------
+
+void TModel::AddFault(TFaultRule Rule) {
+  if (Rule.Kind == TFaultRule::Predicate) HasPredicates = true;
+  Faults.push_back(std::move(Rule));
+}
+
+const TFault* TModel::MatchFault(TIntf Intf, const wchar_t* Method, const TCall* Call) {
+  TFaultRule* Hit = nullptr;
+  for (TFaultRule& Rule : Faults) {
+    bool Fires = false;
+    switch (Rule.Kind) {
+      case TFaultRule::Nth:
+        // Every call counts towards every rule, whichever of them fires.
+        if (!Rule.Reached) {
+          if (--Rule.Countdown <= 0) Rule.Reached = Fires = true;
+        } else {
+          Fires = Rule.Fault.Persistent;
+        }
+        break;
+      case TFaultRule::Method:
+        Fires = !Hit && Rule.Interface == IntfName(Intf) && Rule.MethodName == Method;
+        break;
+      case TFaultRule::Predicate:
+        Fires = !Hit && Call && Rule.Test(*Call);
+        break;
+    }
+    if (!Fires) continue;
+    if (!Rule.Fault.Persistent) Rule.Spent = true;
+    if (!Hit) Hit = &Rule;
+  }
+  if (!Hit) return nullptr;
+  Fired = Hit->Fault;
+  ++FaultsFired;
+  Faults.erase(std::remove_if(Faults.begin(), Faults.end(),
+                              [](const TFaultRule& Rule) { return Rule.Spent; }),
+               Faults.end());
+  HasPredicates = std::any_of(Faults.begin(), Faults.end(), [](const TFaultRule& Rule) {
+    return Rule.Kind == TFaultRule::Predicate;
+  });
+  return &Fired;
+}
+
+// ---- type library -----------------------------------------------------------------------
+
+void TModel::LoadTypeLibrary() {
+  FTypeLibTried = true;
+  HMODULE Module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&IntfName), &Module))
+    Module = GetModuleHandleW(nullptr);
+  std::wstring Path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD N = GetModuleFileNameW(Module, &Path[0], static_cast<DWORD>(Path.size()));
+    if (N == 0) { Path.clear(); break; }
+    if (N < Path.size()) { Path.resize(N); break; }
+    Path.resize(Path.size() * 2);
+  }
+  HRESULT Hr = TYPE_E_CANTLOADLIBRARY;
+  if (!Path.empty() && FindResourceW(Module, MAKEINTRESOURCEW(TypeLibResource), L"TYPELIB"))
+    Hr = LoadTypeLibEx((Path + L"\\" + std::to_wstring(TypeLibResource)).c_str(), REGKIND_NONE,
+                       FTypeLib.Put());
+  if (FAILED(Hr) && !Path.empty()) {
+    // An executable built without the resource: the type library beside it.
+    std::wstring Beside = Path.substr(0, Path.find_last_of(L"\\/") + 1) + L"Orvex.tlb";
+    Hr = LoadTypeLibEx(Beside.c_str(), REGKIND_NONE, FTypeLib.Put());
+  }
+  FTypeLibStatus = Hr;
+  if (FAILED(Hr)) return;
+  for (int I = 0; I < IntfCount; ++I) {
+    Quorin::TComPtr<ITypeInfo> Info;
+    if (FAILED(FTypeLib->GetTypeInfoOfGuid(IntfIid(static_cast<TIntf>(I)), Info.Put()))) continue;
+    FDispInfo[I] = Info;
+    TYPEATTR* Attr = nullptr;
+    TYPEKIND Kind = TKIND_DISPATCH;
+    if (SUCCEEDED(Info->GetTypeAttr(&Attr))) {
+      Kind = Attr->typekind;
+      Info->ReleaseTypeAttr(Attr);
+    }
+    if (Kind == TKIND_INTERFACE) {
+      FVtblInfo[I] = Info;
+      continue;
+    }
+    // A dual interface: its vtable half is the reference of implemented type -1.
+    HREFTYPE Ref = 0;
+    if (SUCCEEDED(Info->GetRefTypeOfImplType(static_cast<UINT>(-1), &Ref)))
+      Info->GetRefTypeInfo(Ref, FVtblInfo[I].Put());
+  }
+}
+
+ITypeInfo* TModel::DispatchInfo(TIntf Intf) {
+  if (!FTypeLibTried) LoadTypeLibrary();
+  return FDispInfo[Intf].Get();
+}
+
+ITypeInfo* TModel::VtableInfo(TIntf Intf) {
+  if (!FTypeLibTried) LoadTypeLibrary();
+  return FVtblInfo[Intf].Get();
+}
+
+HRESULT TModel::TypeLibStatus() {
+  if (!FTypeLibTried) LoadTypeLibrary();
+  return FTypeLibStatus;
+}
+
+// ---- argument texts and values ----------------------------------------------------------
+
+std::wstring ArgText(const wchar_t* Text, size_t Length) { return Quoted(Text ? Text : L"", Text ? Length : 0); }
+
+std::wstring ArgText(long Value) { return std::to_wstring(Value); }
+
+std::wstring ArgText(const VARIANT& Value) { return ValueText(Value); }
+
+std::wstring ValueText(const VARIANT& Value) {
+  VARIANT V;
+  VariantInit(&V);
+  if (FAILED(CopyVariantInd(&V, &Value))) return L"?";
+  std::wstring Text;
+  switch (V_VT(&V)) {
+    case VT_EMPTY: Text = L"Empty"; break;
+    case VT_NULL: Text = L"Null"; break;
+    case VT_I1: Text = std::to_wstring(V_I1(&V)); break;
+    case VT_I2: Text = std::to_wstring(V_I2(&V)); break;
+    case VT_I4: Text = std::to_wstring(V_I4(&V)); break;
+    case VT_I8: Text = std::to_wstring(V_I8(&V)); break;
+    case VT_UI1: Text = std::to_wstring(V_UI1(&V)); break;
+    case VT_UI2: Text = std::to_wstring(V_UI2(&V)); break;
+    case VT_UI4: Text = std::to_wstring(V_UI4(&V)); break;
+    case VT_UI8: Text = std::to_wstring(V_UI8(&V)); break;
+    case VT_INT: Text = std::to_wstring(V_INT(&V)); break;
+    case VT_UINT: Text = std::to_wstring(V_UINT(&V)); break;
+    case VT_R4: Text = DoubleText(V_R4(&V)); break;
+    case VT_R8: Text = DoubleText(V_R8(&V)); break;
+    case VT_BOOL: Text = V_BOOL(&V) ? L"True" : L"False"; break;
+    case VT_BSTR: Text = ArgText(V_BSTR(&V)); break;
+    default: {
+      if (V_VT(&V) & VT_ARRAY) {
+        Text = L"Array";
+        break;
+      }
+      VARIANT S;
+      VariantInit(&S);
+      Text = L"VT" + std::to_wstring(V_VT(&V)) + L":";
+      if (SUCCEEDED(VariantChangeTypeEx(&S, &V, LOCALE_INVARIANT, 0, VT_BSTR))) Text += TextOf(V_BSTR(&S));
+      VariantClear(&S);
+      break;
+    }
+  }
+  VariantClear(&V);
+  return Text;
+}
+
+TValue AcceptValue(const VARIANT& Value) {
+  VARIANT V;
+  VariantInit(&V);
+  HRESULT Hr = CopyVariantInd(&V, &Value);
+  if (FAILED(Hr)) Fail(DISP_E_BADVARTYPE, L"The value cannot be read.");
+  if (!IsAutomationKind(V_VT(&V))) {
+    VARTYPE Kind = V_VT(&V);
+    VariantClear(&V);
+    Fail(DISP_E_BADVARTYPE,
+         L"Values of variant type " + std::to_wstring(Kind) + L" cannot be stored in a field.");
+  }
+  TValue Result(V);
+  VariantClear(&V);
+  return Result;
+}
+
+}  // namespace HostSim

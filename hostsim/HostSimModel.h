@@ -1,0 +1,224 @@
+// The simulated host's state: the geodatabase (maps, layers, tables, fields, objects and their
+// records), the pending change set, and the instrumentation (live objects, call count and log,
+// faults). The COM objects of HostSimObjects hold a shared reference to it, so a model outlives
+// its THost as long as a client still holds one of its objects.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "hostsim/HostSim.h"
+#include "hostsim/HostSimGeometry.h"
+
+namespace HostSim {
+
+// The host's interfaces, as the live-object count and the call log name them.
+enum TIntf : int {
+  iApplication, iMainWindow, iDatabase, iProject, iDocument, iCatalog, iView, iMaps, iMapsItem,
+  iMap, iLayers, iLayer, iTables, iTable, iFields, iField, iMapObjects, iObjectQuery, iMapObject,
+  iShapes, iShape, iContour, iStyle, iSemantics, IntfCount
+};
+const wchar_t* IntfName(TIntf Intf) noexcept;
+const IID& IntfIid(TIntf Intf) noexcept;
+
+struct TMapData;
+struct TLayerData;
+struct TTableData;
+
+struct TFieldData {
+  std::wstring Id, Name;
+};
+
+struct TTableData {
+  std::wstring Id, Name;
+  TLayerData* Layer = nullptr;
+  std::vector<TFieldData> Fields;
+  // Index of the field with this identifier, or -1.
+  long FieldIndex(const wchar_t* Id, size_t Length) const noexcept;
+};
+
+// One record: values by field index (a row shorter than the field list holds empty values).
+using TRow = std::vector<TValue>;
+using TRows = std::vector<TRow>;
+
+struct TShapeData {
+  TGeometryPtr Geometry;
+  TShapeKind Kind = TShapeKind::Point;
+  long Flags = 1;
+  TBounds Bounds;
+  double Length = 0;  // the contour's perimeter
+};
+
+struct TObjectData {
+  std::wstring Id;
+  TLayerData* Layer = nullptr;
+  size_t Index = 0;  // position in the layer
+  std::vector<TShapeData> Shapes;
+  TBounds Bounds;  // of all shapes; meaningful when Shapes is not empty
+  double Area = 0;
+  // Committed records per table.
+  std::vector<std::pair<TTableData*, TRows>> Records;
+
+  const TRows* RowsOf(const TTableData* Table) const noexcept;
+  TRows& RowsFor(TTableData* Table);
+};
+
+struct TLayerData {
+  std::wstring Id, Name;
+  TMapData* Map = nullptr;
+  std::vector<TTableData*> Tables;
+  std::vector<TObjectData*> Objects;
+  TLayerIndexPtr Index;  // R-tree, rebuilt when stale
+  bool IndexStale = true;
+  TTableData* TableByName(const wchar_t* Name, size_t Length) const noexcept;
+};
+
+struct TMapData {
+  std::wstring Id, Name;
+  std::vector<TLayerData*> Layers;
+};
+
+struct TCatalogItem {
+  long Kind = 2;
+  TMapData* Map = nullptr;  // kind 2 only
+  bool RefusesMap = false;  // a kind-2 item that does not answer IOrvexMap
+};
+
+// A failure inside a host call: the status and the description that the call reports.
+struct THostError {
+  HRESULT Status;
+  std::wstring Description;
+};
+[[noreturn]] void Fail(HRESULT Status, std::wstring Description);
+
+struct TFaultRule {
+  enum TKind { Nth, Method, Predicate } Kind = Nth;
+  long Countdown = 0;    // Nth: calls still to come before it fires
+  bool Reached = false;  // Nth, persistent: the N-th call has passed
+  std::wstring Interface, MethodName;
+  std::function<bool(const TCall&)> Test;
+  TFault Fault;
+  bool Spent = false;  // a transient rule that has fired
+};
+
+struct TModel {
+  TModel();
+  ~TModel();
+  TModel(const TModel&) = delete;
+  TModel& operator=(const TModel&) = delete;
+
+  // ---- data ------------------------------------------------------------------------------
+  std::vector<std::unique_ptr<TMapData>> Maps;
+  std::vector<std::unique_ptr<TLayerData>> Layers;
+  std::vector<std::unique_ptr<TTableData>> Tables;
+  std::vector<std::unique_ptr<TObjectData>> Objects;
+  std::unordered_map<std::wstring, TMapData*> MapById;
+  std::unordered_map<std::wstring, TLayerData*> LayerById;
+  std::unordered_map<std::wstring, TTableData*> TableById;
+  std::unordered_map<std::wstring, TObjectData*> ObjectById;
+  std::vector<TCatalogItem> Catalog;
+
+  bool ProjectPresent = true;
+  bool ActiveViewPresent = true;
+  TLayerData* ActiveLayer = nullptr;
+  HWND MainWindow = nullptr;
+  bool SpatialIndex = true;
+
+  // Pending change set: the full rows of each (object, table) written since the last commit.
+  std::map<std::pair<TObjectData*, TTableData*>, TRows> Pending;
+  int ApplyCount = 0;
+
+  // Lookups for host calls; unknown identifiers fail with the host's message.
+  TLayerData& LayerOf(const wchar_t* Id, size_t Length);
+  TTableData& TableOf(const wchar_t* Id, size_t Length);
+  TObjectData& ObjectOf(const wchar_t* Id, size_t Length);
+  // The rows a read sees: pending first, then committed; null when there are none.
+  const TRows* CurrentRows(const TObjectData& Object, const TTableData& Table) const;
+  // The pending rows of (object, table), copied from the committed ones on the first write.
+  TRows& PendingRows(TObjectData& Object, TTableData& Table);
+  void ApplyChanges();
+
+  // Builder side: adds shapes and keeps bounds, area and the layer's index up to date.
+  void AddShapes(TObjectData& Object, std::vector<TGeometryPtr> Geometries, long Flags);
+  TObjectData& NewObject(TLayerData& Layer, const std::wstring& Id);
+
+  // ---- instrumentation -------------------------------------------------------------------
+  long Live[IntfCount] = {};
+  long LiveTotal = 0;
+  void ObjectCreated(TIntf Intf) noexcept { ++Live[Intf]; ++LiveTotal; }
+  void ObjectDestroyed(TIntf Intf) noexcept { --Live[Intf]; --LiveTotal; }
+
+  long Calls = 0;
+  bool Logging = true;
+  std::vector<TCall> Log;
+  std::vector<TFaultRule> Faults;
+  bool HasPredicates = false;
+  long FaultsFired = 0;
+  TFault Fired;  // the fault that the last BeginCall answered
+
+  // Counts and logs one host call, and answers the fault that it must fail with, or null.
+  // Args is called only when the text is needed.
+  template <class TArgs>
+  const TFault* BeginCall(TIntf Intf, const wchar_t* Method, TArgs&& Args) {
+    ++Calls;
+    if (!Logging && Faults.empty()) return nullptr;
+    if (Logging || HasPredicates) {
+      TCall Call{IntfName(Intf), Method, Args()};
+      const TFault* Fault = Faults.empty() ? nullptr : MatchFault(Intf, Method, &Call);
+      if (Logging) Log.push_back(std::move(Call));
+      return Fault;
+    }
+    return MatchFault(Intf, Method, nullptr);
+  }
+  const TFault* MatchFault(TIntf Intf, const wchar_t* Method, const TCall* Call);
+  void AddFault(TFaultRule Rule);
+
+  // ---- type library ----------------------------------------------------------------------
+  // The type information of an interface: its dispatch description (what GetTypeInfo hands
+  // out) and its vtable description (what Invoke calls through). Null when the type library
+  // could not be loaded.
+  ITypeInfo* DispatchInfo(TIntf Intf);
+  ITypeInfo* VtableInfo(TIntf Intf);
+  HRESULT TypeLibStatus();
+
+private:
+  void LoadTypeLibrary();
+  bool FTypeLibTried = false;
+  HRESULT FTypeLibStatus = E_FAIL;
+  Quorin::TComPtr<ITypeLib> FTypeLib;
+  Quorin::TComPtr<ITypeInfo> FDispInfo[IntfCount];
+  Quorin::TComPtr<ITypeInfo> FVtblInfo[IntfCount];
+};
+
+// What a THost holds: its model, shared with every COM object it has handed out.
+struct THost::TImpl {
+  std::shared_ptr<TModel> Model = std::make_shared<TModel>();
+};
+
+// VariantCopy and VariantCopyInd on a source that they only read.
+inline HRESULT CopyVariant(VARIANT* Target, const VARIANT* Source) noexcept {
+  return VariantCopy(Target, const_cast<VARIANT*>(Source));
+}
+inline HRESULT CopyVariantInd(VARIANT* Target, const VARIANT* Source) noexcept {
+  return VariantCopyInd(Target, const_cast<VARIANT*>(Source));
+}
+
+// Argument texts of the call log.
+std::wstring ArgText(const wchar_t* Text, size_t Length);
+inline std::wstring ArgText(BSTR Text) { return ArgText(Text, Text ? SysStringLen(Text) : 0); }
+std::wstring ArgText(long Value);
+std::wstring ArgText(const VARIANT& Value);
+std::wstring ValueText(const VARIANT& Value);  // TValue::ToText
+
+// Text from a BSTR argument (null is the empty text, as automation has it).
+inline std::wstring TextOf(BSTR Text) { return Text ? std::wstring(Text, SysStringLen(Text)) : std::wstring(); }
+
+// A deep copy of a value that a client passed, by-reference indirection removed; refuses kinds
+// that are not automation values.
+TValue AcceptValue(const VARIANT& Value);
+
+}  // namespace HostSim
