@@ -37,7 +37,7 @@ namespace HostSim {
 
 namespace {
 
-using json = nlohmann::json;
+using json = nlohmann::ordered_json;  // members keep their order
 
 std::string Utf8(const std::wstring& Text) {
   if (Text.empty()) return std::string();
