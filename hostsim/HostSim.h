@@ -10,7 +10,9 @@
 //
 // Behaviour worth knowing:
 // - Every interface pointer handed out is a new COM object; nothing is cached, so the live-object
-//   count falls back to 0 once the client has released everything.
+//   count falls back to 0 once the client has released everything. A map is its map-list item
+//   (QueryInterface for IOrvexMap); it counts as an IOrvexMapsItem, and its IDispatch is the
+//   item's.
 // - Identifiers are compared exactly (case-sensitive): maps, layers, tables, objects, fields;
 //   table NAMES (IOrvexSemantics) exactly too.
 // - An object is the union of its shapes. QueryByRelation(layer, target, r, r) yields the objects
