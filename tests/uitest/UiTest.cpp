@@ -132,10 +132,12 @@ TUiScript::TUiScript() {
   EXPECT_EQ(CurrentScript, nullptr) << "one script at a time";
   CurrentScript = this;
   FTimer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &TUiScript::Tick);
+  FIdleHandle = Quorin::AddIdleHandler([this] { FIdlePassed = true; });
 }
 
 TUiScript::~TUiScript() {
   if (FTimer) KillTimer(nullptr, FTimer);
+  Quorin::RemoveIdleHandler(FIdleHandle);
   if (CurrentScript == this) CurrentScript = nullptr;
 }
 
@@ -146,6 +148,7 @@ void TUiScript::Run(const std::function<void()>& Action) {
   DWORD Start = GetTickCount();
   while (!Finished() && GetTickCount() - Start < 10000) {
     Quorin::ProcessMessages();
+    Quorin::RunIdleHandlers();
     Sleep(1);
   }
   Quorin::ProcessMessages();
@@ -166,6 +169,8 @@ void TUiScript::OnTick() {
   if (!Open.empty()) return;
   if (FInStep) return;
   if (FNext < FSteps.size()) {
+    if (!FIdlePassed) return;
+    FIdlePassed = false;
     FInStep = true;
     std::function<void()> Action = FSteps[FNext];
     ++FNext;

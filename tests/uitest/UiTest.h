@@ -1,8 +1,9 @@
 // Helpers for the tests that drive the module's forms through their real controls.
 //
-// TUiScript: steps that run one after the other, one per timer tick, inside whatever message
-// loop the code under test runs (a form's ShowModal, a message box's loop, ProcessMessages); the
-// loop goes idle between two steps, so the idle handlers run in between. On every tick the
+// TUiScript: steps that run one after the other, on timer ticks, inside whatever message loop
+// the code under test runs (a form's ShowModal, ProcessMessages in Run); a step runs only after
+// an idle pass of the application has come since the previous one, so the idle handlers (the
+// forms' button updates) have always run in between. On every tick the
 // script also looks for message boxes of this thread: each one is read (caption, text, icon,
 // owner), recorded and closed with OK. After the last step, a form still open after a few
 // seconds is a test failure and is closed, so that a broken test cannot hang.
@@ -53,6 +54,8 @@ private:
   void OnTick();
 
   UINT_PTR FTimer = 0;
+  unsigned FIdleHandle = 0;
+  bool FIdlePassed = false;
   std::vector<std::function<void()>> FSteps;
   size_t FNext = 0;
   bool FInStep = false;
