@@ -1,0 +1,159 @@
+// OrvexSim: the simulated host as an application. It treats the plug-in exactly as the host
+// does (CoCreateInstance of "Quorin.ComModule", Init, ShowMainDialog from the menu and the
+// toolbar) and can run one fill without a person, driving the wizard through its controls.
+// See DemoScenario.h for the command line.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "hostsim/demo/DemoImage.h"
+#include "hostsim/demo/DemoMainWindow.h"
+#include "hostsim/demo/DemoOutput.h"
+#include "hostsim/demo/DemoScenario.h"
+#include "hostsim/demo/DemoScript.h"
+#include "support/Errors.h"
+
+using namespace OrvexSim;
+
+namespace {
+
+void Report(const std::string& Utf8Text) {
+  fprintf(stderr, "OrvexSim: %s\n", Utf8Text.c_str());
+  fflush(stderr);
+}
+
+void Report(const std::wstring& Text) { Report(Utf8(Text)); }
+
+bool SaveMapPicture(const TMapModel& Model, const std::wstring& ActiveLayer,
+                    const std::wstring& Path) {
+  HBITMAP Bitmap = RenderMapBitmap(Model, 1000, 1000, ActiveLayer);
+  bool Ok = Bitmap && SaveBitmap(Bitmap, Path);
+  if (Bitmap) DeleteObject(Bitmap);
+  return Ok;
+}
+
+void LoadData(TMainWindow& Main, const TScenario& Scenario) {
+  if (Scenario.DataFolder.empty()) {
+    Main.LoadCity();
+    return;
+  }
+  DWORD Attributes = GetFileAttributesW(Scenario.DataFolder.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES || !(Attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw std::runtime_error("data folder \"" + Utf8(Scenario.DataFolder) + "\" does not exist");
+  Main.LoadFolder(Scenario.DataFolder);
+}
+
+int RunInteractive(const TScenario& Scenario) {
+  TMainWindow Main;
+  if (!Main.Create()) return ExitRunFailed;
+  LoadData(Main, Scenario);
+  Main.Show(SW_SHOWNORMAL);
+  std::wstring Error;
+  if (!Main.LoadPlugin(Error)) {
+    Report(Error);
+    MessageBoxW(Main.Handle(), Error.c_str(), L"OrvexSim", MB_ICONWARNING);
+  }
+  MSG Message;
+  while (GetMessageW(&Message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&Message);
+    DispatchMessageW(&Message);
+  }
+  return ExitOk;
+}
+
+int RunScript(const TScenario& Scenario) {
+  TMainWindow Main;
+  if (!Main.Create()) return ExitRunFailed;
+  TResolvedScenario Resolved;
+  try {
+    LoadData(Main, Scenario);
+    Resolved = ResolveScenario(Scenario, Main.Catalog());
+  } catch (const std::exception& E) {
+    Report(E.what());
+    return ExitBadScenario;
+  }
+  std::wstring Error;
+  if (!Main.LoadPlugin(Error)) {
+    Report(Error);
+    return ExitRunFailed;
+  }
+  // Nothing has been written so far; from here on the results go to the output folder.
+  std::wstring Out = Scenario.OutFolder;
+  while (Out.size() > 1 && (Out.back() == L'\\' || Out.back() == L'/')) Out.pop_back();
+  if (!CreateDirectoryW(Out.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    Report(L"cannot create the output folder \"" + Out + L"\"");
+    return ExitRunFailed;
+  }
+  const std::wstring& TargetLayer = Resolved.TargetLayer->Id;
+  Main.SetActiveLayer(TargetLayer);
+  Main.Show(SW_SHOWNORMAL);
+  SaveMapPicture(Main.Model(), TargetLayer, Out + L"\\map-before.bmp");
+
+  TWizardDriver Driver(Main.Host(), Resolved, Out, Scenario.TimeoutSeconds);
+  Driver.Start();
+  HRESULT Hr = Main.RunStatistics();
+  if (Driver.Failed()) {
+    Report(Driver.Error());
+    return ExitRunFailed;
+  }
+  if (FAILED(Hr)) {
+    Report(L"ShowMainDialog failed: " + StatusText(Hr));
+    return ExitRunFailed;
+  }
+  if (!Driver.Finished() || Main.FilledLayer.empty()) {
+    Report("the wizard closed before the fill run ended");
+    return ExitRunFailed;
+  }
+  if (Main.FilledLayer != TargetLayer || Main.FilledTable != Resolved.TargetTable->Id ||
+      _wcsicmp(Main.FilledField.c_str(), Resolved.TargetField->Id.c_str()) != 0) {
+    Report(L"the run filled " + Main.FilledLayer + L"." + Main.FilledTable + L"." +
+           Main.FilledField + L", not the scenario's target");
+    return ExitRunFailed;
+  }
+  // The filled layer drawn in graduated colours, then the filled layer as data.
+  SaveMapPicture(Main.Model(), TargetLayer, Out + L"\\map-after.bmp");
+  Main.Host().SaveLayerGeoJson(TargetLayer, Out + L"\\result.geojson");
+  if (!WriteTableCsv(Main.Host(), *Resolved.TargetLayer, *Resolved.TargetTable,
+                     Out + L"\\result.csv")) {
+    Report(L"cannot write " + Out + L"\\result.csv");
+    return ExitRunFailed;
+  }
+  for (const auto& Shot : Driver.Shots()) printf("%s\n", Utf8(Shot).c_str());
+  printf("%s\n%s\n", Utf8(Out + L"\\result.geojson").c_str(), Utf8(Out + L"\\result.csv").c_str());
+  return ExitOk;
+}
+
+}  // namespace
+
+int wmain(int Argc, wchar_t** Argv) {
+  TScenario Scenario;
+  try {
+    Scenario = ParseCommandLine(Argc, Argv);
+  } catch (const std::exception& E) {
+    Report(E.what());
+    fputs(UsageText(), stderr);
+    return ExitBadScenario;
+  }
+  if (Scenario.Help) {
+    fputs(UsageText(), stdout);
+    return ExitOk;
+  }
+  if (FAILED(OleInitialize(nullptr))) {
+    Report("OleInitialize failed");
+    return ExitRunFailed;
+  }
+  INITCOMMONCONTROLSEX Controls{sizeof(Controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&Controls);
+  int Code = ExitRunFailed;
+  try {
+    Code = Scenario.Script ? RunScript(Scenario) : RunInteractive(Scenario);
+  } catch (const Quorin::Exception& E) {
+    Report(Quorin::ToWide(E.Message()));
+  } catch (const std::exception& E) {
+    Report(E.what());
+  }
+  OleUninitialize();
+  return Code;
+}
