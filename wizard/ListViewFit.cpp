@@ -30,7 +30,8 @@ public:
 
   int TextWidth(const std::wstring& Text) const {
     SIZE Size = {0, 0};
-    if (!Text.empty()) GetTextExtentPoint32W(FDc, Text.data(), static_cast<int>(Text.size()), &Size);
+    if (!Text.empty())
+      GetTextExtentPoint32W(FDc, Text.data(), static_cast<int>(Text.size()), &Size);
     return Size.cx;
   }
 
@@ -74,7 +75,8 @@ std::wstring ItemText(HWND ListView, int Item, int SubItem) {
 
 void FitListViewColumns(HWND ListView) {
   HWND Header = reinterpret_cast<HWND>(SendMessageW(ListView, LVM_GETHEADER, 0, 0));
-  const int ColumnCount = Header ? static_cast<int>(SendMessageW(Header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  const int ColumnCount =
+      Header ? static_cast<int>(SendMessageW(Header, HDM_GETITEMCOUNT, 0, 0)) : 0;
   if (ColumnCount <= 0) return;
 
   TListCanvas Canvas(ListView);
@@ -86,10 +88,11 @@ void FitListViewColumns(HWND ListView) {
   // columns 1 .. ColumnCount - 1.
   const int RowCount = static_cast<int>(SendMessageW(ListView, LVM_GETITEMCOUNT, 0, 0));
   for (int Row = 0; Row < RowCount; ++Row) {
-    Widths[0] = std::max(Widths[0], Canvas.TextWidth(ItemText(ListView, Row, 0)) + ListViewColumnMargin);
+    Widths[0] =
+        std::max(Widths[0], Canvas.TextWidth(ItemText(ListView, Row, 0)) + ListViewColumnMargin);
     for (int J = 0; J <= ColumnCount - 2; ++J)
-      Widths[J + 1] = std::max(Widths[J + 1],
-                               Canvas.TextWidth(ItemText(ListView, Row, J + 1)) + ListViewColumnMargin);
+      Widths[J + 1] = std::max(
+          Widths[J + 1], Canvas.TextWidth(ItemText(ListView, Row, J + 1)) + ListViewColumnMargin);
   }
 
   for (int I = 0; I < ColumnCount; ++I)

@@ -273,7 +273,8 @@ TEST_F(MapElementTreeTest, SourceTreePreselectsTheReferencesCharacteristic) {
       {{"", "", ""}, L""},
   };
   for (const TCase& C : Cases) {
-    SCOPED_TRACE(C.Reference.LayerID + "/" + C.Reference.TableID + "/" + C.Reference.Characteristic);
+    SCOPED_TRACE(C.Reference.LayerID + "/" + C.Reference.TableID + "/" +
+                 C.Reference.Characteristic);
     auto Form = SourceTree(C.Reference);
     Form->Fill();
     EXPECT_EQ(SelectedPath(Form->Tree()), C.Selected);

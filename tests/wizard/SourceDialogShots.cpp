@@ -39,7 +39,8 @@ bool RequestShot(const std::wstring& Folder, const std::wstring& Name, const REC
 }
 
 void Repaint(HWND Window) {
-  RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RedrawWindow(Window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 }  // namespace
@@ -61,7 +62,8 @@ int wmain(int Argc, wchar_t** Argv) {
     Script.Step([&] {
       Form = FindFormWindow(L"Добавление/Изменение источника");
       HWND Tree = GetDlgItem(Form, IDC_SD_SOURCETREEVIEW);
-      SendMessageW(Tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(FindNode(Tree, L"Город")));
+      SendMessageW(Tree, TVM_EXPAND, TVE_EXPAND,
+                   reinterpret_cast<LPARAM>(FindNode(Tree, L"Город")));
       SendMessageW(Tree, TVM_EXPAND, TVE_EXPAND,
                    reinterpret_cast<LPARAM>(FindNode(Tree, L"Город/Дороги")));
       UserExpand(Tree, FindNode(Tree, L"Город/Здания"));

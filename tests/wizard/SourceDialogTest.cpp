@@ -214,7 +214,8 @@ TEST_F(SourceDialogTest, LoadSourceSelectsTheRelationOfTheSource) {
     EXPECT_EQ(SelectedRelationItem(Form->RelationComboBox()), C.Item);
   }
   auto Touches = Loaded({"", "", "", 8});
-  EXPECT_EQ(WindowText(Touches->RelationComboBox()), L"Объекты cоприкасаются с заполняемым объектом");
+  EXPECT_EQ(WindowText(Touches->RelationComboBox()),
+            L"Объекты cоприкасаются с заполняемым объектом");
 }
 
 TEST_F(SourceDialogTest, LoadSourceFillsTheTreeAndRevealsTheCharacteristic) {
@@ -427,11 +428,13 @@ TEST_F(SourceDialogTest, OverAnOpenFormTheDialogDisablesItAndBothIdleHandlersRun
     SendMessageW(F, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
     HWND Ok = GetDlgItem(F, IDOK);
     SetCursor(nullptr);
-    SendMessageW(Ok, WM_SETCURSOR, reinterpret_cast<WPARAM>(Ok), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(Ok, WM_SETCURSOR, reinterpret_cast<WPARAM>(Ok),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     OverDialog = GetCursor();
     HWND Tree = Opener->Tree();
     SetCursor(nullptr);
-    SendMessageW(Tree, WM_SETCURSOR, reinterpret_cast<WPARAM>(Tree), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(Tree, WM_SETCURSOR, reinterpret_cast<WPARAM>(Tree),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     OverOpener = GetCursor();
     // F1 shows nothing.
     PressKey(GetDlgItem(F, IDC_SD_SOURCETREEVIEW), VK_F1);
