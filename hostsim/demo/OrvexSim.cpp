@@ -114,6 +114,10 @@ int RunScript(const TScenario& Scenario) {
   }
   // The filled layer drawn in graduated colours, then the filled layer as data.
   SaveMapPicture(Main.Model(), TargetLayer, Out + L"\\map-after.bmp");
+  if (HBITMAP Window = CaptureWindow(Main.Handle())) {
+    SaveBitmap(Window, Out + L"\\host-after.bmp");
+    DeleteObject(Window);
+  }
   Main.Host().SaveLayerGeoJson(TargetLayer, Out + L"\\result.geojson");
   if (!WriteTableCsv(Main.Host(), *Resolved.TargetLayer, *Resolved.TargetTable,
                      Out + L"\\result.csv")) {
