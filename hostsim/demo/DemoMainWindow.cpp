@@ -209,7 +209,8 @@ bool TMainWindow::LoadPlugin(std::wstring& Error) {
 HRESULT TMainWindow::RunStatistics() {
   std::wstring Error;
   if (!LoadPlugin(Error)) {
-    MessageBoxW(FWindow, Error.c_str(), Title, MB_ICONERROR);
+    SetStatus(Error);
+    if (!Quiet) MessageBoxW(FWindow, Error.c_str(), Title, MB_ICONERROR);
     return E_FAIL;
   }
   int Before = FHost->ApplyChangesCount();
@@ -218,7 +219,7 @@ HRESULT TMainWindow::RunStatistics() {
   if (FAILED(Hr)) {
     std::wstring Text = L"ShowMainDialog: " + StatusText(Hr);
     SetStatus(Text);
-    if (IsWindowVisible(FWindow)) MessageBoxW(FWindow, Text.c_str(), Title, MB_ICONERROR);
+    if (!Quiet) MessageBoxW(FWindow, Text.c_str(), Title, MB_ICONERROR);
   }
   if (FHost->ApplyChangesCount() != Before) {
     FindFillTarget();

@@ -39,6 +39,8 @@ public:
   HRESULT RunStatistics();
   // The last fill's target (layer, table, field identifiers); empty before any fill.
   std::wstring FilledLayer, FilledTable, FilledField;
+  // No message boxes of the host's own (the scripted mode reports on stderr instead).
+  bool Quiet = false;
 
 private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);

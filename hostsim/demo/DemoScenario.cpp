@@ -21,6 +21,14 @@ int IndexOf(const wchar_t* const* Names, int Count, const std::wstring& Name) {
 
 std::wstring Quoted(const std::wstring& Text) { return L"\"" + Text + L"\""; }
 
+// " (layers: "A", "B")": what the catalogue offers instead.
+std::wstring LayerList(const TCatalog& Catalog) {
+  std::wstring List;
+  for (const auto& Map : Catalog.Maps)
+    for (const auto& Layer : Map.Layers) List += (List.empty() ? L"" : L", ") + Quoted(Layer.Name);
+  return L" (layers: " + (List.empty() ? std::wstring(L"none") : List) + L")";
+}
+
 }  // namespace
 
 std::string Utf8(const std::wstring& Text) {
@@ -96,7 +104,7 @@ TResolvedScenario ResolveScenario(const TScenario& S, const TCatalog& Catalog) {
   TResolvedScenario R;
   const TMapInfo* Map = nullptr;
   R.TargetLayer = Catalog.FindLayer(S.TargetLayer, &Map);
-  if (!R.TargetLayer) Refuse(L"target layer " + Quoted(S.TargetLayer) + L" does not exist");
+  if (!R.TargetLayer) Refuse(L"target layer " + Quoted(S.TargetLayer) + L" does not exist" + LayerList(Catalog));
   R.TargetTable = R.TargetLayer->FindTable(S.TargetTable);
   if (!R.TargetTable)
     Refuse(L"layer " + Quoted(S.TargetLayer) + L" has no table " + Quoted(S.TargetTable));
@@ -111,7 +119,7 @@ TResolvedScenario ResolveScenario(const TScenario& S, const TCatalog& Catalog) {
     TResolvedSource Source;
     const TMapInfo* SourceMap = nullptr;
     const TLayerInfo* Layer = Catalog.FindLayer(A.LayerName, &SourceMap);
-    if (!Layer) Refuse(L"source layer " + Quoted(A.LayerName) + L" does not exist");
+    if (!Layer) Refuse(L"source layer " + Quoted(A.LayerName) + L" does not exist" + LayerList(Catalog));
     Source.TreePath = {SourceMap->Name, Layer->Name};
     if (_wcsicmp(A.Characteristic.c_str(), L"area") == 0) {
       Source.TreePath.push_back(L"Площадь");

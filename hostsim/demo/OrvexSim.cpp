@@ -65,6 +65,7 @@ int RunInteractive(const TScenario& Scenario) {
 
 int RunScript(const TScenario& Scenario) {
   TMainWindow Main;
+  Main.Quiet = true;
   if (!Main.Create()) return ExitRunFailed;
   TResolvedScenario Resolved;
   try {
