@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "hostsim/demo/DemoOutput.h"
 
@@ -17,25 +18,16 @@ std::set<HWND> OpenWindows;
 
 struct TTableState {
   HWND List = nullptr;
+  std::vector<std::vector<std::wstring>> Rows;  // the cells; an item's data is its row here
   int SortColumn = -1;
   bool Descending = false;
 };
 
 struct TSortContext {
-  HWND List;
-  int Column;
+  const TTableState* State;
+  size_t Column;
   bool Descending;
 };
-
-std::wstring CellText(HWND List, int Row, int Column) {
-  wchar_t Text[512] = L"";
-  LVITEMW Item{};
-  Item.iSubItem = Column;
-  Item.pszText = Text;
-  Item.cchTextMax = 512;
-  SendMessageW(List, LVM_GETITEMTEXTW, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&Item));
-  return Text;
-}
 
 bool AsNumber(const std::wstring& Text, double& V) {
   if (Text.empty()) return false;
@@ -46,8 +38,8 @@ bool AsNumber(const std::wstring& Text, double& V) {
 
 int CALLBACK CompareRows(LPARAM A, LPARAM B, LPARAM Param) {
   auto* C = reinterpret_cast<TSortContext*>(Param);
-  std::wstring TA = CellText(C->List, static_cast<int>(A), C->Column);
-  std::wstring TB = CellText(C->List, static_cast<int>(B), C->Column);
+  const std::wstring& TA = C->State->Rows[static_cast<size_t>(A)][C->Column];
+  const std::wstring& TB = C->State->Rows[static_cast<size_t>(B)][C->Column];
   double NA, NB;
   int Result;
   bool HasA = AsNumber(TA, NA), HasB = AsNumber(TB, NB);
@@ -55,6 +47,15 @@ int CALLBACK CompareRows(LPARAM A, LPARAM B, LPARAM Param) {
   else if (TA.empty() != TB.empty()) Result = TA.empty() ? 1 : -1;  // empty cells last
   else Result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, TA.c_str(), -1, TB.c_str(), -1) - 2;
   return C->Descending ? -Result : Result;
+}
+
+void SortRows(TTableState& S, int Column, bool Descending) {
+  S.SortColumn = Column;
+  S.Descending = Descending;
+  if (Column < 0 || S.Rows.empty() || static_cast<size_t>(Column) >= S.Rows.front().size()) return;
+  TSortContext Context{&S, static_cast<size_t>(Column), Descending};
+  SendMessageW(S.List, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&Context),
+               reinterpret_cast<LPARAM>(CompareRows));
 }
 
 LRESULT HandleTableMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -80,11 +81,7 @@ LRESULT HandleTableMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LPar
       auto* Header = reinterpret_cast<NMHDR*>(LParam);
       if (S && Header->hwndFrom == S->List && Header->code == LVN_COLUMNCLICK) {
         int Column = reinterpret_cast<NMLISTVIEW*>(LParam)->iSubItem;
-        S->Descending = Column == S->SortColumn ? !S->Descending : false;
-        S->SortColumn = Column;
-        TSortContext Context{S->List, Column, S->Descending};
-        SendMessageW(S->List, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(&Context),
-                     reinterpret_cast<LPARAM>(CompareRows));
+        SortRows(*S, Column, Column == S->SortColumn ? !S->Descending : false);
       }
       return 0;
     }
@@ -118,7 +115,8 @@ void AddColumn(HWND List, int Index, const std::wstring& Title, int Width) {
 
 void SetCell(HWND List, int Row, int Column, const std::wstring& Text) {
   LVITEMW Item{};
-  Item.mask = LVIF_TEXT;
+  Item.mask = Column == 0 ? LVIF_TEXT | LVIF_PARAM : LVIF_TEXT;
+  Item.lParam = Row;
   Item.iItem = Row;
   Item.iSubItem = Column;
   Item.pszText = const_cast<wchar_t*>(Text.c_str());
@@ -159,16 +157,22 @@ HWND OpenTableWindow(HWND Owner, const HostSim::THost& Host, const TLayerInfo& L
   for (const auto& ObjectId : Host.ObjectIds(Layer.Id)) {
     long Records = Host.RecordCount(ObjectId, Table.Id);
     for (long R = 0; R < Records; ++R, ++Row) {
-      SetCell(List, Row, 0, ObjectId);
-      SetCell(List, Row, 1, std::to_wstring(R + 1));
-      for (size_t F = 0; F < Table.Fields.size(); ++F)
-        SetCell(List, Row, static_cast<int>(F + 2),
-                DisplayText(Host.Value(ObjectId, Table.Id, Table.Fields[F].Id, R)));
+      std::vector<std::wstring> Cells{ObjectId, std::to_wstring(R + 1)};
+      for (const auto& Field : Table.Fields)
+        Cells.push_back(DisplayText(Host.Value(ObjectId, Table.Id, Field.Id, R)));
+      for (size_t C = 0; C < Cells.size(); ++C) SetCell(List, Row, static_cast<int>(C), Cells[C]);
+      S->Rows.push_back(std::move(Cells));
     }
   }
   SendMessageW(List, WM_SETREDRAW, TRUE, 0);
   ShowWindow(Window, SW_SHOW);
   return Window;
+}
+
+void SortTableWindow(HWND Window, int Column, bool Descending) {
+  if (OpenWindows.count(Window) == 0) return;
+  auto* S = reinterpret_cast<TTableState*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+  if (S) SortRows(*S, Column, Descending);
 }
 
 void CloseTableWindows() {

@@ -13,6 +13,8 @@ namespace OrvexSim {
 // Opens the window (a top-level window owned by Owner); the values are read at once.
 HWND OpenTableWindow(HWND Owner, const HostSim::THost& Host, const TLayerInfo& Layer,
                      const TTableInfo& Table);
+// Sorts the rows by a column (0 object, 1 record, 2... the fields), as a header click does.
+void SortTableWindow(HWND Window, int Column, bool Descending);
 // Closes every table window (before the host that filled them goes away).
 void CloseTableWindows();
 

@@ -13,6 +13,7 @@
 #include "hostsim/demo/DemoOutput.h"
 #include "hostsim/demo/DemoScenario.h"
 #include "hostsim/demo/DemoScript.h"
+#include "hostsim/demo/DemoTableWindow.h"
 #include "support/Errors.h"
 
 using namespace OrvexSim;
@@ -118,6 +119,19 @@ int RunScript(const TScenario& Scenario) {
   if (HBITMAP Window = CaptureWindow(Main.Handle())) {
     SaveBitmap(Window, Out + L"\\host-after.bmp");
     DeleteObject(Window);
+  }
+  // The filled table as the attribute table window shows it, sorted by the filled field.
+  if (HWND Table = OpenTableWindow(Main.Handle(), Main.Host(), *Resolved.TargetLayer,
+                                   *Resolved.TargetTable)) {
+    int Column = 2;
+    for (size_t F = 0; F < Resolved.TargetTable->Fields.size(); ++F)
+      if (&Resolved.TargetTable->Fields[F] == Resolved.TargetField) Column = static_cast<int>(F) + 2;
+    SortTableWindow(Table, Column, true);
+    if (HBITMAP Picture = CaptureWindow(Table)) {
+      SaveBitmap(Picture, Out + L"\\table-after.bmp");
+      DeleteObject(Picture);
+    }
+    DestroyWindow(Table);
   }
   Main.Host().SaveLayerGeoJson(TargetLayer, Out + L"\\result.geojson");
   if (!WriteTableCsv(Main.Host(), *Resolved.TargetLayer, *Resolved.TargetTable,
