@@ -24,12 +24,11 @@ std::wstring StatusText(HRESULT Status) {
       M.pop_back();
     if (!M.empty()) Text += L": " + M;
   }
-  IErrorInfo* Info = nullptr;
-  if (GetErrorInfo(0, &Info) == S_OK && Info) {
+  Quorin::TComPtr<IErrorInfo> Info;
+  if (GetErrorInfo(0, Info.Put()) == S_OK && Info) {
     Quorin::TBStr Description;
     if (SUCCEEDED(Info->GetDescription(Description.Put())) && Description.Length())
       Text += L" (" + Description.ToWideString() + L")";
-    Info->Release();
   }
   return Text;
 }

@@ -172,6 +172,8 @@ int wmain(int Argc, wchar_t** Argv) {
     Report(Quorin::ToWide(E.Message()));
   } catch (const std::exception& E) {
     Report(E.what());
+  } catch (...) {
+    Report("unexpected error");
   }
   OleUninitialize();
   return Code;

@@ -284,4 +284,16 @@ TEST_F(DemoEndToEnd, ScenarioNamingWhatDoesNotExistIsRefusedAndWritesNothing) {
   }
 }
 
+TEST_F(DemoEndToEnd, WithoutTheRegisteredModuleTheRunFailsAndWritesNothing) {
+  ASSERT_EQ(RegSvr32(true), 0);
+  TScript Script;
+  Script.Out = FreshFolder(L"unregistered");
+  TRunResult Run = ::Run(Script.CommandLine(), FreshFolder(L"unregistered-stderr") + L".txt", 60000);
+  ASSERT_EQ(RegSvr32(false), 0);
+  EXPECT_EQ(Run.ExitCode, 3) << Run.Errors;
+  EXPECT_NE(Run.Errors.find("\"Quorin.ComModule\" is not registered"), std::string::npos) << Run.Errors;
+  EXPECT_FALSE(Exists(Script.Out));
+  RemoveFolder(Script.Out);
+}
+
 }  // namespace
