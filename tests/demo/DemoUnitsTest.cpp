@@ -1,0 +1,217 @@
+// OrvexSim's own units without the module: WKT reading for the map, the scenario's command line
+// and its check against the catalogue, the CSV cells, the graduated-colour classes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "hostsim/HostSim.h"
+#include "hostsim/HostSimCity.h"
+#include "hostsim/demo/DemoCatalog.h"
+#include "hostsim/demo/DemoGeometry.h"
+#include "hostsim/demo/DemoMapView.h"
+#include "hostsim/demo/DemoOutput.h"
+#include "hostsim/demo/DemoScenario.h"
+
+namespace {
+
+using namespace OrvexSim;
+
+TEST(DemoWkt, ReadsEveryKindTheHostWrites) {
+  TShape S;
+  ASSERT_TRUE(ParseWkt(L"POINT (1 2)", S));
+  EXPECT_EQ(S.Kind, TShapeKind::Points);
+  ASSERT_EQ(S.Parts.size(), 1u);
+  EXPECT_DOUBLE_EQ(S.Parts[0][0][0].X, 1);
+  EXPECT_DOUBLE_EQ(S.Parts[0][0][0].Y, 2);
+
+  ASSERT_TRUE(ParseWkt(L"MULTIPOINT ((1 2), (3 4))", S));
+  EXPECT_EQ(S.Parts.size(), 2u);
+  ASSERT_TRUE(ParseWkt(L"MULTIPOINT (1 2, 3 4, 5 6)", S));
+  EXPECT_EQ(S.Parts.size(), 3u);
+
+  ASSERT_TRUE(ParseWkt(L"LINESTRING (0 0, 10 0, 10 5.5)", S));
+  EXPECT_EQ(S.Kind, TShapeKind::Lines);
+  ASSERT_EQ(S.Parts[0].size(), 1u);
+  EXPECT_EQ(S.Parts[0][0].size(), 3u);
+  EXPECT_DOUBLE_EQ(S.Parts[0][0][2].Y, 5.5);
+
+  ASSERT_TRUE(ParseWkt(L"MULTILINESTRING ((0 0, 1 1), (2 2, 3 3, 4 4))", S));
+  ASSERT_EQ(S.Parts[0].size(), 2u);
+  EXPECT_EQ(S.Parts[0][1].size(), 3u);
+
+  ASSERT_TRUE(ParseWkt(L"POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 4 2, 4 4, 2 2))", S));
+  EXPECT_EQ(S.Kind, TShapeKind::Polygons);
+  ASSERT_EQ(S.Parts.size(), 1u);
+  EXPECT_EQ(S.Parts[0].size(), 2u);  // outer ring and hole
+
+  ASSERT_TRUE(ParseWkt(L"multipolygon (((0 0, 0 1, 1 1, 0 0)), ((5 5, 5 6, 6 6, 5 5)))", S));
+  EXPECT_EQ(S.Parts.size(), 2u);
+  TBounds B = ShapeBounds(S);
+  EXPECT_DOUBLE_EQ(B.MinX, 0);
+  EXPECT_DOUBLE_EQ(B.MaxY, 6);
+
+  ASSERT_TRUE(ParseWkt(L"POLYGON EMPTY", S));
+  EXPECT_TRUE(S.Parts.empty());
+}
+
+TEST(DemoWkt, RefusesWhatItDoesNotUnderstand) {
+  TShape S;
+  for (const wchar_t* Bad : {L"", L"CIRCLE (0 0, 1)", L"POINT (1)", L"POINT (1 2", L"LINESTRING (0 0, x 1)",
+                             L"POLYGON ((0 0, 1 1, 0 0)) trailing", L"POINT (1 2) POINT (3 4)"}) {
+    EXPECT_FALSE(ParseWkt(Bad, S)) << Bad;
+    EXPECT_TRUE(S.Parts.empty()) << Bad;
+  }
+}
+
+std::vector<std::wstring> Args(std::initializer_list<const wchar_t*> List) {
+  std::vector<std::wstring> Result{L"OrvexSim.exe"};
+  for (auto* A : List) Result.push_back(A);
+  return Result;
+}
+
+TScenario Parse(std::vector<std::wstring> Arguments) {
+  std::vector<wchar_t*> Argv;
+  for (auto& A : Arguments) Argv.push_back(A.data());
+  return ParseCommandLine(static_cast<int>(Argv.size()), Argv.data());
+}
+
+std::vector<std::wstring> Walkthrough() {
+  return Args({L"--script", L"--city", L"--target-layer", L"Кварталы", L"--target-table", L"Кварталы",
+               L"--target-field", L"Население", L"--source", L"Здания|Здания.Жители|inside",
+               L"--source", L"Парки|area|touches", L"--function", L"sum", L"--out", L"C:\\out"});
+}
+
+TEST(DemoScenario, ReadsTheCommandLine) {
+  TScenario S = Parse(Walkthrough());
+  EXPECT_TRUE(S.Script);
+  EXPECT_TRUE(S.DataFolder.empty());
+  EXPECT_EQ(S.TargetLayer, L"Кварталы");
+  EXPECT_EQ(S.TargetField, L"Население");
+  ASSERT_EQ(S.Sources.size(), 2u);
+  EXPECT_EQ(S.Sources[0].LayerName, L"Здания");
+  EXPECT_EQ(S.Sources[0].Characteristic, L"Здания.Жители");
+  EXPECT_EQ(S.Sources[0].RelationName, L"inside");
+  EXPECT_EQ(S.Sources[1].Characteristic, L"area");
+  EXPECT_EQ(S.OutFolder, L"C:\\out");
+  EXPECT_EQ(S.TimeoutSeconds, 120);
+
+  TScenario Interactive = Parse(Args({L"--data", L"D:\\layers"}));
+  EXPECT_FALSE(Interactive.Script);
+  EXPECT_EQ(Interactive.DataFolder, L"D:\\layers");
+}
+
+TEST(DemoScenario, RefusesMalformedCommandLines) {
+  std::vector<std::vector<std::wstring>> Bad = {
+      Args({L"--bogus"}),
+      Args({L"--city", L"--data", L"X"}),
+      Args({L"--data"}),
+      Args({L"--script", L"--city"}),
+      Args({L"--timeout", L"0"}),
+      Args({L"--timeout", L"12s"}),
+  };
+  auto NoSource = Walkthrough();
+  NoSource.erase(NoSource.begin() + 9, NoSource.begin() + 13);
+  Bad.push_back(NoSource);
+  auto BadSource = Walkthrough();
+  BadSource[10] = L"Здания|inside";
+  Bad.push_back(BadSource);
+  auto NoOut = Walkthrough();
+  NoOut.resize(NoOut.size() - 2);
+  Bad.push_back(NoOut);
+  for (auto& Arguments : Bad) EXPECT_THROW(Parse(Arguments), std::runtime_error) << Utf8(Arguments.back());
+}
+
+class DemoResolve : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Host.BuildSampleCity(0.1);
+    Catalog = ReadCatalog(Host.Application().Get());
+  }
+  HostSim::THost Host;
+  TCatalog Catalog;
+};
+
+TEST_F(DemoResolve, GivesTheTreePathsAndItems) {
+  TResolvedScenario R = ResolveScenario(Parse(Walkthrough()), Catalog);
+  EXPECT_EQ(R.TargetLayer->Id, HostSim::City::Quarters);
+  EXPECT_EQ(R.TargetTable->Id, HostSim::City::QuartersTable);
+  EXPECT_EQ(R.TargetField->Id, HostSim::City::Population);
+  EXPECT_EQ(R.TargetPath, (std::vector<std::wstring>{L"Новоград", L"Кварталы", L"Кварталы", L"Население"}));
+  ASSERT_EQ(R.Sources.size(), 2u);
+  EXPECT_EQ(R.Sources[0].TreePath, (std::vector<std::wstring>{L"Новоград", L"Здания", L"Здания", L"Жители"}));
+  EXPECT_EQ(R.Sources[0].RelationItem, 1);
+  EXPECT_EQ(R.Sources[1].TreePath, (std::vector<std::wstring>{L"Новоград", L"Парки", L"Площадь"}));
+  EXPECT_EQ(R.Sources[1].RelationItem, 3);
+  EXPECT_EQ(R.FunctionItem, 1);
+}
+
+TEST_F(DemoResolve, SplitsTableAndFieldAtTheDotThatNamesThem) {
+  // The tenants table's "Площадь, м²" on the buildings layer.
+  const std::wstring Field = L"Площадь, м\u00B2";
+  auto A = Walkthrough();
+  A[10] = L"Здания|Арендаторы." + Field + L"|intersects";
+  TResolvedScenario R = ResolveScenario(Parse(A), Catalog);
+  EXPECT_EQ(R.Sources[0].TreePath[2], L"Арендаторы");
+  EXPECT_EQ(R.Sources[0].TreePath.back(), Field);
+  EXPECT_EQ(R.Sources[0].RelationItem, 0);
+}
+
+TEST_F(DemoResolve, RefusesNamesThatDoNotExist) {
+  struct TCase { size_t Index; const wchar_t* Value; };
+  for (TCase C : {TCase{4, L"Озёра"}, TCase{6, L"Здания"}, TCase{8, L"Жители"}, TCase{8, L"ID"},
+                  TCase{10, L"Озёра|area|inside"}, TCase{10, L"Здания|Здания.Этажи|inside"},
+                  TCase{10, L"Здания|Здания|inside"}, TCase{10, L"Здания|Здания.SIMID|inside"},
+                  TCase{12, L"Парки|area|crosses"}, TCase{14, L"average"}}) {
+    auto A = Walkthrough();
+    A[C.Index] = C.Value;
+    TScenario S = Parse(A);  // well formed: only the names are wrong
+    EXPECT_THROW(ResolveScenario(S, Catalog), std::runtime_error) << Utf8(C.Value);
+  }
+}
+
+TEST(DemoOutput, CsvCells) {
+  EXPECT_EQ(CsvCell(HostSim::TValue()), L"");
+  EXPECT_EQ(CsvCell(HostSim::TValue::Null()), L"");
+  EXPECT_EQ(CsvCell(HostSim::TValue(42)), L"42");
+  EXPECT_EQ(CsvCell(HostSim::TValue(2.5)), L"2.5");
+  EXPECT_EQ(CsvCell(HostSim::TValue(L"Квартал 1")), L"Квартал 1");
+  EXPECT_EQ(CsvCell(HostSim::TValue(L"a, \"b\"")), L"\"a, \"\"b\"\"\"");
+  EXPECT_EQ(CsvCell(HostSim::TValue(L"two\nlines")), L"\"two\nlines\"");
+  EXPECT_EQ(CsvCell(HostSim::TValue::Bool(true)), L"True");
+}
+
+TEST(DemoTheme, QuantileClassesOverTheFilledValues) {
+  HostSim::THost Host;
+  Host.AddMap(L"m", L"Карта");
+  Host.AddLayer(L"m", L"l", L"Слой");
+  Host.AddTable(L"l", L"t", L"Таблица");
+  Host.AddField(L"t", L"V", L"Значение");
+  for (int I = 0; I < 11; ++I) {
+    std::wstring Id = L"o" + std::to_wstring(I);
+    Host.AddObject(L"l", Id, L"POINT (" + std::to_wstring(I) + L" 0)");
+    if (I < 10) Host.AddRecord(Id, L"t", {{L"V", HostSim::TValue(I * 10)}});
+  }
+  TMapModel Model;
+  try {
+    Model.Load(Host, ReadCatalog(Host.Application().Get()));
+  } catch (const std::exception& E) {
+    FAIL() << E.what();
+  }
+  ASSERT_EQ(Model.Layers().size(), 1u);
+  EXPECT_EQ(Model.Layers()[0].Features.size(), 11u);
+  Model.SetTheme(Host, L"l", L"t", L"V", L"Слой: Значение");
+  const TTheme& T = Model.Theme();
+  ASSERT_TRUE(T.Active());
+  EXPECT_TRUE(T.WholeNumbers);
+  EXPECT_EQ(T.Breaks, (std::vector<double>{0, 20, 40, 60, 80, 90}));
+  EXPECT_EQ(T.Classes, (std::vector<int>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, -1}));
+
+  // A field without a single value gives no theme.
+  Host.AddField(L"t", L"W", L"Пусто");
+  Model.SetTheme(Host, L"l", L"t", L"W", L"Слой: Пусто");
+  EXPECT_FALSE(Model.Theme().Active());
+}
+
+}  // namespace
