@@ -6,16 +6,11 @@
 
 #include "hostsim/demo/DemoImage.h"
 #include "wizard/NewFieldFillSchemeWizardRes.h"
+#include "wizard/SourceDialogRes.h"
 
 namespace OrvexSim {
 
 namespace {
-
-// The source dialog's controls (its form resource's identifiers).
-constexpr int IDC_SD_OKBUTTON = 1;
-constexpr int IDC_SD_CANCELBUTTON = 2;
-constexpr int IDC_SD_SOURCETREEVIEW = 2002;
-constexpr int IDC_SD_RELATIONCOMBOBOX = 2004;
 
 const wchar_t WizardCaption[] = L"Мастер анализа статистических данных";
 const wchar_t DialogCaption[] = L"Добавление/Изменение источника";
