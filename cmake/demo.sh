@@ -56,7 +56,7 @@ if [ $rc -ne 0 ]; then
   exit $rc
 fi
 for bmp in "$out"/*.bmp; do
-  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp" || { echo "demo: cannot convert $bmp" >&2; exit 1; }
+  convert "$bmp" -strip "${bmp%.bmp}.png" && rm -f "$bmp" || { echo "demo: cannot convert $bmp" >&2; exit 1; }
 done
 echo "demo: written to out/demo:"
 ls -1 "$out" | sed 's/^/  /'

@@ -42,14 +42,16 @@ HBITMAP CaptureWindow(HWND Window) {
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   GdiFlush();
   int W = R.right - R.left, H = R.bottom - R.top;
-  HDC Screen = GetDC(nullptr);
-  HDC Memory = CreateCompatibleDC(Screen);
-  HBITMAP Bitmap = CreateCompatibleBitmap(Screen, W, H);
+  // The window's own DC reads what has been drawn into the window (children included), not what
+  // the display has been sent so far.
+  HDC Source = GetWindowDC(Window);
+  HDC Memory = CreateCompatibleDC(Source);
+  HBITMAP Bitmap = CreateCompatibleBitmap(Source, W, H);
   HGDIOBJ Old = SelectObject(Memory, Bitmap);
-  BitBlt(Memory, 0, 0, W, H, Screen, R.left, R.top, SRCCOPY);
+  BitBlt(Memory, 0, 0, W, H, Source, 0, 0, SRCCOPY);
   SelectObject(Memory, Old);
   DeleteDC(Memory);
-  ReleaseDC(nullptr, Screen);
+  ReleaseDC(Window, Source);
   return Bitmap;
 }
 

@@ -1,5 +1,5 @@
 // Pictures: a bitmap written as a 24-bit BMP file, and a top-level window captured with its
-// children as it is on the screen.
+// children.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@ namespace OrvexSim {
 
 // Writes Bitmap (any DDB or DIB) to Path; false on failure.
 bool SaveBitmap(HBITMAP Bitmap, const std::wstring& Path);
-// Repaints Window and its children, then copies it from the screen; null on failure.
+// Repaints Window and its children, then copies what was drawn; null on failure.
 HBITMAP CaptureWindow(HWND Window);
 
 }  // namespace OrvexSim
