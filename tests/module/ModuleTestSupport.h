@@ -1,0 +1,31 @@
+// What the module's tests share: where the built Quorin.dll is, running programs of the prefix
+// (regsvr32, cscript), and reading the registry back.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ModuleTest {
+
+// The x86_64 Quorin.dll of this build, as a Windows path.
+std::wstring DllPath();
+// A Unix path of the build as a Windows path (wine maps / to Z:).
+std::wstring WindowsPath(const char* UnixPath);
+
+// Runs a command line, waits for it and gives its exit code (or -1 when it could not start).
+int Run(const std::wstring& CommandLine, DWORD TimeoutMs = 60000);
+// regsvr32 /s [/u] Path; the exit code.
+int RegSvr32(const std::wstring& Path, bool Unregister = false);
+
+// HKEY_CLASSES_ROOT\Key's value (nullptr for the default value); nullopt-like: Found false.
+struct TRegValue {
+  bool Found = false;
+  std::wstring Data;
+};
+TRegValue ReadClassesValue(const std::wstring& Key, const wchar_t* ValueName = nullptr);
+bool ClassesKeyExists(const std::wstring& Key);
+
+extern const wchar_t ClassKey[];  // CLSID\{7E014849-886A-423B-B0CA-10B6E4E2EAAA}
+
+}  // namespace ModuleTest
