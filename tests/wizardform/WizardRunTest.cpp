@@ -102,8 +102,12 @@ TEST_F(WizardRun, RunWritesTheStatisticsAndReturnsToTheFirstPageWithEverythingKe
   EXPECT_EQ(Text(IDC_WZ_NEXTBUTTON), L"Далее >");
   EXPECT_EQ(TreeView_GetSelection(Tree), Field);
   EXPECT_TRUE(Enabled(IDC_WZ_NEXTBUTTON));
-  // The clicked button had lost the focus while it was disabled; it has it back.
-  EXPECT_EQ(GetFocus(), Ctl(IDC_WZ_NEXTBUTTON));
+  // The clicked button had lost the focus while it was disabled; it has it back when the
+  // wizard is the active window (another test program may hold activation on a shared display).
+  if (GetActiveWindow() == Wizard->Handle() && GetForegroundWindow() == Wizard->Handle())
+    EXPECT_EQ(GetFocus(), Ctl(IDC_WZ_NEXTBUTTON));
+  else
+    EXPECT_TRUE(GetFocus() == nullptr || IsChild(Wizard->Handle(), GetFocus()));
   Click(IDC_WZ_NEXTBUTTON);
   EXPECT_EQ(Wizard->ActivePage(), Ctl(IDC_WZ_SOURCETABSHEET));
   ASSERT_EQ(Wizard->Scheme().Sources.Count(), 1);
