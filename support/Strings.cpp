@@ -26,6 +26,14 @@ std::wstring WideOf(UINT CodePage, const char* Text, int Length) {
 
 std::string ToAnsi(const wchar_t* Text, size_t Length) {
   if (!Text || Length == 0) return std::string();
+  // Plain ASCII, the common case of identifiers, is the same in code page 1251.
+  size_t Ascii = 0;
+  while (Ascii < Length && Text[Ascii] < 0x80) ++Ascii;
+  if (Ascii == Length) {
+    std::string Out(Length, '\0');
+    for (size_t I = 0; I < Length; ++I) Out[I] = static_cast<char>(Text[I]);
+    return Out;
+  }
   const int Len = static_cast<int>(Length);
   BOOL UsedDefault = FALSE;
   int N = WideCharToMultiByte(ModuleCodePage, WC_NO_BEST_FIT_CHARS, Text, Len, nullptr, 0,
@@ -50,6 +58,9 @@ std::string ToAnsi(const wchar_t* Text) {
 
 std::wstring ToWide(const std::string& Text) {
   if (Text.empty()) return std::wstring();
+  size_t Ascii = 0;
+  while (Ascii < Text.size() && static_cast<unsigned char>(Text[Ascii]) < 0x80) ++Ascii;
+  if (Ascii == Text.size()) return std::wstring(Text.begin(), Text.end());
   if (Text[0] == WideTextMarker)
     return WideOf(CP_UTF8, Text.data() + 1, static_cast<int>(Text.size() - 1));
   return WideOf(ModuleCodePage, Text.data(), static_cast<int>(Text.size()));
@@ -81,6 +92,14 @@ bool SameText(const std::string& A, const std::string& B) {
 }
 
 TBStr::TBStr(const std::string& Text) {
+  size_t Ascii = 0;
+  while (Ascii < Text.size() && static_cast<unsigned char>(Text[Ascii]) < 0x80) ++Ascii;
+  if (Ascii == Text.size()) {
+    FStr = SysAllocStringLen(nullptr, static_cast<UINT>(Text.size()));
+    if (FStr)
+      for (size_t I = 0; I < Text.size(); ++I) FStr[I] = static_cast<unsigned char>(Text[I]);
+    return;
+  }
   std::wstring W = ToWide(Text);
   FStr = SysAllocStringLen(W.data(), static_cast<UINT>(W.size()));
 }

@@ -45,3 +45,20 @@ TEST(Strings, Format) {
   EXPECT_EQ(Format("List index out of bounds (%d)", -1), "List index out of bounds (-1)");
   EXPECT_EQ(Format("%s", ""), "");
 }
+
+TEST(Strings, AsciiAndMixedTextsConvertExactly) {
+  EXPECT_EQ(ToAnsi(L"bld-000123"), "bld-000123");
+  EXPECT_EQ(ToAnsi(std::wstring(L"a\0b\x7F", 4)), std::string("a\0b\x7F", 4));
+  EXPECT_EQ(ToWide(std::string("a\0b\x7F", 4)), std::wstring(L"a\0b\x7F", 4));
+  EXPECT_EQ(ToAnsi(L"Дом-12"), "Дом-12");  // ASCII after Cyrillic
+  EXPECT_EQ(ToWide("12-Дом"), L"12-Дом");  // Cyrillic after ASCII
+  TBStr Ascii(std::string("tbl_1"));
+  EXPECT_EQ(Ascii.Length(), 5u);
+  EXPECT_EQ(Ascii.ToWideString(), L"tbl_1");
+  EXPECT_EQ(Ascii.Get()[5], L'\0');
+  TBStr Mixed(std::string("Слой 1"));
+  EXPECT_EQ(Mixed.ToWideString(), L"Слой 1");
+  TBStr Empty(std::string(""));
+  ASSERT_NE(Empty.Get(), nullptr);
+  EXPECT_EQ(Empty.Length(), 0u);
+}

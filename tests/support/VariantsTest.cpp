@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "support/Errors.h"
@@ -142,6 +144,24 @@ TEST(Variants, AddKeepsLargeUnsignedValues) {
   AddVar(Acc, Big.Ref());
   EXPECT_TRUE(IsInteger(Acc.Type()));
   EXPECT_EQ(AsDouble(Acc.Ref()), 2.0 * 0xF0000000u);
+}
+
+TEST(Variants, AddOverflowingA32BitSumKeepsTheValue) {
+  TVariant Acc = TVariant::Int32(INT32_MAX);
+  AddVar(Acc, TVariant::Int32(1).Ref());
+  EXPECT_NE(Acc.Type(), VT_I4);
+  EXPECT_EQ(AsDouble(Acc.Ref()), 2147483648.0);
+  Acc = TVariant::Int32(INT32_MIN);
+  AddVar(Acc, TVariant::Int32(-1).Ref());
+  EXPECT_EQ(AsDouble(Acc.Ref()), -2147483649.0);
+  Acc = TVariant::Int32(-5);
+  AddVar(Acc, TVariant::Int32(3).Ref());
+  ASSERT_EQ(Acc.Type(), VT_I4);
+  EXPECT_EQ(V_I4(&Acc.Ref()), -2);
+  Acc = TVariant::Double(0.5);
+  AddVar(Acc, TVariant::Double(0.25).Ref());
+  ASSERT_EQ(Acc.Type(), VT_R8);
+  EXPECT_EQ(V_R8(&Acc.Ref()), 0.75);
 }
 
 TEST(Variants, Divide) {
