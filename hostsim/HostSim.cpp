@@ -398,6 +398,26 @@ void THost::ClearCallLog() {
 
 void THost::SetCallLogging(bool On) { FImpl->Model->Logging = On; }
 
+void THost::SetCallTiming(bool On) {
+  TModel& M = *FImpl->Model;
+  M.Timing = On;
+  M.CallTicks = 0;
+  LARGE_INTEGER Q;
+  QueryPerformanceCounter(&Q);
+  M.TimingSinceQpc = Q.QuadPart;
+  M.TimingSinceTsc = TModel::TicksNow();
+}
+
+double THost::CallSeconds() const {
+  const TModel& M = *FImpl->Model;
+  LARGE_INTEGER F, Q;
+  QueryPerformanceFrequency(&F);
+  QueryPerformanceCounter(&Q);
+  const double Seconds = static_cast<double>(Q.QuadPart - M.TimingSinceQpc) / F.QuadPart;
+  const double Ticks = static_cast<double>(TModel::TicksNow() - M.TimingSinceTsc);
+  return Ticks > 0 ? static_cast<double>(M.CallTicks) * Seconds / Ticks : 0.0;
+}
+
 void THost::FailNthCall(long N, const TFault& Fault) {
   if (N < 1) throw std::invalid_argument("the N-th call counts from 1");
   TFaultRule Rule;

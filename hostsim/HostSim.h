@@ -178,6 +178,11 @@ public:
   std::vector<std::wstring> CallLogText() const;  // FormatCall of each entry
   void ClearCallLog();       // also restarts the call count
   void SetCallLogging(bool On);  // the count goes on; the texts are not kept when off
+  // Cumulative time spent inside host calls and in the destruction of released host objects
+  // (for benchmarks); turning it on or off restarts it. Off by default. Read CallSeconds while
+  // timing is still on.
+  void SetCallTiming(bool On);
+  double CallSeconds() const;
 
   // Faults: the N-th host call from now on (1-based, all calls counted); every call of one
   // method; every call a predicate accepts. Persistent faults fire on every later match too.

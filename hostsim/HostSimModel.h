@@ -4,6 +4,8 @@
 // its THost as long as a client still holds one of its objects.
 #pragma once
 
+#include <x86intrin.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -159,6 +161,14 @@ struct TModel {
   bool HasPredicates = false;
   long FaultsFired = 0;
   TFault Fired;  // the fault that the last BeginCall answered
+
+  // Time spent inside host calls and releases while Timing, in processor time-stamp ticks
+  // (a fraction of the cost of QueryPerformanceCounter), with the performance counter and the
+  // time stamp at the moment timing started to convert them.
+  bool Timing = false;
+  long long CallTicks = 0;
+  long long TimingSinceQpc = 0, TimingSinceTsc = 0;
+  static long long TicksNow() noexcept { return static_cast<long long>(__rdtsc()); }
 
   // Counts and logs one host call, and answers the fault that it must fail with, or null.
   // Args is called only when the text is needed.

@@ -114,6 +114,13 @@ protected:
   // then Body; a THostError from Body becomes the call's status and error information.
   template <class R, class A, class B>
   HRESULT Serve(TIntf Intf, const wchar_t* Method, R* Out, A&& Args, B&& Body) noexcept {
+    struct TTimer {
+      TModel& M;
+      long long Begin;
+      ~TTimer() {
+        if (M.Timing) M.CallTicks += TModel::TicksNow() - Begin;
+      }
+    } Timer{*FModel, FModel->Timing ? TModel::TicksNow() : 0};
     if (Out) ResetOut(Out);
     try {
       if (const TFault* Fault = FModel->BeginCall(Intf, Method, Args)) {
@@ -219,7 +226,16 @@ public:
   ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&FRefs); }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG N = InterlockedDecrement(&FRefs);
-    if (N == 0) delete this;
+    if (N == 0) {
+      if (FModel->Timing) {
+        std::shared_ptr<TModel> Model = FModel;
+        const long long Begin = TModel::TicksNow();
+        delete this;
+        Model->CallTicks += TModel::TicksNow() - Begin;
+      } else {
+        delete this;
+      }
+    }
     return N;
   }
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID Iid) override {
