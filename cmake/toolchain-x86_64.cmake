@@ -1,4 +1,4 @@
-# The 64-bit twin of the product: the same sources, run by the tests under wine64.
+# The 64-bit twin of the product: the same sources, run by the tests under wine64 as well.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QUORIN_TRIPLE x86_64-w64-mingw32)
@@ -13,3 +13,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(QUORIN_EXTRA_LINK_FLAGS "")
 # Programs of this build run under wine64 in the build's own prefix.
 set(QUORIN_RUNS_TESTS ON)
+set(QUORIN_WINE /usr/lib/wine/wine64)
+set(QUORIN_WINEARCH win64)
+set(QUORIN_TIMEOUT_SCALE 1)

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstdio>
+
 #include "ModuleTestSupport.h"
 #include "support/ComPtr.h"
 #include "support/Strings.h"
@@ -82,6 +84,41 @@ TEST(Registration, ClassIsCreatedByClsidAndByProgId) {
         CoCreateInstance(Clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, ByProgId.PutVoid()));
     EXPECT_TRUE(ByProgId);
     EXPECT_NE(ByClsid.Get(), ByProgId.Get());  // multiple instances: a new object each time
+  }
+  CoUninitialize();
+  EXPECT_EQ(RegSvr32(Dll, true), 0);
+}
+
+// The build's own DLL is what runs: created through the registry as a host creates it, the
+// object's code lies in that file, loaded into a process of the build's architecture (4-byte
+// pointers and an i386 image for the product, 8 and AMD64 for the twin).
+TEST(Registration, TheBuildsDllRunsInAProcessOfItsArchitecture) {
+  const std::wstring Dll = DllPath();
+  ASSERT_EQ(RegSvr32(Dll), 0);
+  ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+  {
+    CLSID Clsid{};
+    CLSIDFromString(L"{7E014849-886A-423B-B0CA-10B6E4E2EAAA}", &Clsid);
+    Quorin::TComPtr<IDispatch> Object;
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(Clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, Object.PutVoid()));
+    const void* VTable = *reinterpret_cast<void* const*>(Object.Get());
+    HMODULE Module = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                       GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   static_cast<LPCWSTR>(VTable), &Module));
+    wchar_t Loaded[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(Module, Loaded, MAX_PATH), 0u);
+    EXPECT_EQ(_wcsicmp(Loaded, Dll.c_str()), 0) << Quorin::ToAnsi(Loaded);
+
+    const auto* Dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Module);
+    const auto* Nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        reinterpret_cast<const BYTE*>(Module) + Dos->e_lfanew);
+    EXPECT_EQ(sizeof(void*), static_cast<size_t>(QUORIN_POINTER_SIZE));
+    EXPECT_EQ(Nt->FileHeader.Machine,
+              QUORIN_POINTER_SIZE == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64);
+    std::printf("Quorin.dll: %zu-byte pointers, machine 0x%04x\n", sizeof(void*),
+                static_cast<unsigned>(Nt->FileHeader.Machine));
   }
   CoUninitialize();
   EXPECT_EQ(RegSvr32(Dll, true), 0);
