@@ -176,6 +176,17 @@ void THost::AddShape(const std::wstring& ObjectId, const std::wstring& Wkt, long
   M.AddShapes(*Object, ParseWkt(Wkt), StyleFlags);
 }
 
+void THost::SetObjectArea(const std::wstring& ObjectId, double Area) {
+  Find(FImpl->Model->ObjectById, ObjectId, "unknown object")->Area = Area;
+}
+
+void THost::SetShapePerimeter(const std::wstring& ObjectId, long Shape, double Perimeter) {
+  TObjectData* Object = Find(FImpl->Model->ObjectById, ObjectId, "unknown object");
+  if (Shape < 0 || static_cast<size_t>(Shape) >= Object->Shapes.size())
+    Misuse("no such shape", ObjectId);
+  Object->Shapes[static_cast<size_t>(Shape)].Length = Perimeter;
+}
+
 void THost::AddRecord(const std::wstring& ObjectId, const std::wstring& TableId,
                       const std::vector<std::pair<std::wstring, TValue>>& Values) {
   TModel& M = *FImpl->Model;
@@ -201,6 +212,13 @@ void THost::SetActiveLayer(const std::wstring& LayerId) {
 
 void THost::SetMainWindow(HWND Window) { FImpl->Model->MainWindow = Window; }
 void THost::SetSpatialIndex(bool On) { FImpl->Model->SpatialIndex = On; }
+void THost::SetRealHostMode(bool On) { FImpl->Model->RealHost = On; }
+void THost::ExpectFpuControl(uint16_t X87, uint32_t Mxcsr) {
+  FImpl->Model->FpuCheck = true;
+  FImpl->Model->FpuX87 = X87;
+  FImpl->Model->FpuMxcsr = Mxcsr & ~0x3Fu;
+}
+long THost::CallsUnderOtherFpuControl() const { return FImpl->Model->FpuMismatches; }
 
 IOrvexApplication* THost::NewApplication() { return NewApplicationObject(FImpl->Model); }
 

@@ -115,6 +115,10 @@ public:
   void AddObject(const std::wstring& LayerId, const std::wstring& Id, const std::wstring& Wkt,
                  long StyleFlags = 1);
   void AddShape(const std::wstring& ObjectId, const std::wstring& Wkt, long StyleFlags = 1);
+  // What GetArea answers for an object and GetPerimeter for the contour of one of its shapes,
+  // in place of the geometry's: values no geometry has (NaN, the infinities, near DBL_MAX).
+  void SetObjectArea(const std::wstring& ObjectId, double Area);
+  void SetShapePerimeter(const std::wstring& ObjectId, long Shape, double Perimeter);
   // A record of the object in the table: values by field identifier.
   void AddRecord(const std::wstring& ObjectId, const std::wstring& TableId,
                  const std::vector<std::pair<std::wstring, TValue>>& Values);
@@ -127,6 +131,17 @@ public:
 
   // Spatial index on or off (for the benchmark's comparison); on by default.
   void SetSpatialIndex(bool On);
+  // The real host's identifiers: when on, every object answers QueryInterface only for
+  // IUnknown, IDispatch, ISupportErrorInfo and the four interfaces whose identifiers the real
+  // host publishes (IOrvexApplication, IOrvexMaps, IOrvexShapes, IOrvexMap), and
+  // InterfaceSupportsErrorInfo with S_OK only for those four: the identifiers of the other
+  // interfaces in Orvex.idl are our own, and the real host knows them not. Off by default.
+  void SetRealHostMode(bool On);
+  // The floating-point state the host's code expects: once set, every host call compares the
+  // x87 control word and the control bits of MXCSR in force with these, and counts the calls
+  // where they differ.
+  void ExpectFpuControl(uint16_t X87, uint32_t Mxcsr);
+  long CallsUnderOtherFpuControl() const;
 
   // ---- serving --------------------------------------------------------------------------
   // A new reference to the application object.

@@ -129,6 +129,7 @@ struct TModel {
   TLayerData* ActiveLayer = nullptr;
   HWND MainWindow = nullptr;
   bool SpatialIndex = true;
+  bool RealHost = false;  // see THost::SetRealHostMode
 
   // Pending change set: the full rows of each (object, table) written since the last commit.
   std::map<std::pair<TObjectData*, TTableData*>, TRows> Pending;
@@ -156,6 +157,18 @@ struct TModel {
 
   long Calls = 0;
   bool Logging = true;
+  bool FpuCheck = false;
+  uint16_t FpuX87 = 0;
+  uint32_t FpuMxcsr = 0;
+  long FpuMismatches = 0;
+  void CheckFpu() noexcept {
+    uint16_t X87 = 0;
+    uint32_t Mxcsr = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(X87));
+    __asm__ __volatile__("stmxcsr %0" : "=m"(Mxcsr));
+    // The control bits: x87 bit 6 reads as 1 whatever was loaded; MXCSR's flags are status.
+    if ((X87 & 0x1F3F) != (FpuX87 & 0x1F3F) || (Mxcsr & ~0x3Fu) != FpuMxcsr) ++FpuMismatches;
+  }
   std::vector<TCall> Log;
   std::vector<TFaultRule> Faults;
   bool HasPredicates = false;
@@ -175,6 +188,7 @@ struct TModel {
   template <class TArgs>
   const TFault* BeginCall(TIntf Intf, const wchar_t* Method, TArgs&& Args) {
     ++Calls;
+    if (FpuCheck) CheckFpu();
     if (!Logging && Faults.empty()) return nullptr;
     if (Logging || HasPredicates) {
       TCall Call{IntfName(Intf), Method, Args()};

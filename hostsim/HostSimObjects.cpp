@@ -216,7 +216,7 @@ public:
       *Result = static_cast<TPrimary*>(this);
     else if (Iid == IID_ISupportErrorInfo)
       *Result = static_cast<ISupportErrorInfo*>(this);
-    else
+    else if (Answers(Iid))
       ((Iid == IntfIid(TIntfOf<Is>::Value) ? (*Result = static_cast<Is*>(this), true) : false) ||
        ...);
     if (!*Result) return E_NOINTERFACE;
@@ -239,7 +239,14 @@ public:
     return N;
   }
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID Iid) override {
-    return ((Iid == IntfIid(TIntfOf<Is>::Value)) || ...) ? S_OK : S_FALSE;
+    return Answers(Iid) && ((Iid == IntfIid(TIntfOf<Is>::Value)) || ...) ? S_OK : S_FALSE;
+  }
+
+private:
+  // In the real-host mode only the identifiers that the real host publishes are known.
+  bool Answers(REFIID Iid) const noexcept {
+    return !FModel->RealHost || Iid == IID_IOrvexApplication || Iid == IID_IOrvexMaps ||
+           Iid == IID_IOrvexShapes || Iid == IID_IOrvexMap;
   }
 
 protected:

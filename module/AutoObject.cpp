@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "support/ErrorReport.h"
 #include "support/Errors.h"
 #include "support/Strings.h"
 
@@ -63,9 +64,9 @@ HRESULT HandleSafeCallException(std::exception_ptr Error, REFIID Iid, const wcha
       Description = ToWide(E.Message());
       HelpContext = E.HelpContext();
     } catch (const std::exception& E) {
-      Description = ToWide(E.what());
+      Description = ToWide(ErrorMessageOf(E));
     } catch (...) {
-      Description = L"Unknown error";
+      Description = L"Непредвиденная ошибка";
     }
     TComPtr<ICreateErrorInfo> Create;
     if (SUCCEEDED(CreateErrorInfo(Create.Put()))) {

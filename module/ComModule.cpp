@@ -42,6 +42,7 @@ HRESULT TComModule::GetTypeInfoCount(UINT* Count) {
 }
 
 HRESULT TComModule::GetTypeInfo(UINT Index, LCID, ITypeInfo** Info) {
+  TModuleFpuScope Fpu;
   if (!Info) return E_POINTER;
   *Info = nullptr;
   if (Index != 0) return DISP_E_BADINDEX;
@@ -54,6 +55,7 @@ HRESULT TComModule::GetTypeInfo(UINT Index, LCID, ITypeInfo** Info) {
 }
 
 HRESULT TComModule::GetIDsOfNames(REFIID Iid, LPOLESTR* Names, UINT Count, LCID, DISPID* Ids) {
+  TModuleFpuScope Fpu;
   if (!IsEqualIID(Iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   try {
     return DispGetIDsOfNames(ComModuleFactory().DispatchTypeInfo().Get(), Names, Count, Ids);
@@ -64,6 +66,7 @@ HRESULT TComModule::GetIDsOfNames(REFIID Iid, LPOLESTR* Names, UINT Count, LCID,
 
 HRESULT TComModule::Invoke(DISPID Id, REFIID Iid, LCID, WORD Flags, DISPPARAMS* Params,
                            VARIANT* Result, EXCEPINFO* Excep, UINT* ArgErr) {
+  TModuleFpuScope Fpu;
   if (!IsEqualIID(Iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   try {
     return DispInvoke(static_cast<IComModule*>(this),
@@ -79,6 +82,7 @@ HRESULT TComModule::InterfaceSupportsErrorInfo(REFIID Iid) {
 }
 
 HRESULT TComModule::GetClassInfo(ITypeInfo** Info) {
+  TModuleFpuScope Fpu;
   if (!Info) return E_POINTER;
   *Info = nullptr;
   try {
@@ -90,6 +94,7 @@ HRESULT TComModule::GetClassInfo(ITypeInfo** Info) {
 }
 
 HRESULT TComModule::Init(OrvexApplication* anOrvex) {
+  TModuleFpuScope Fpu;
   try {
     // The parameter is typed as the host's application class; the object behind it is kept
     // through its IOrvexApplication interface.
@@ -106,6 +111,7 @@ HRESULT TComModule::Init(OrvexApplication* anOrvex) {
 }
 
 HRESULT TComModule::ShowMainDialog() {
+  TModuleFpuScope Fpu;
   try {
     DoShowMainDialog();
     return S_OK;
@@ -116,7 +122,7 @@ HRESULT TComModule::ShowMainDialog() {
 
 void TComModule::DoShowMainDialog() {
   if (!FApplication)
-    throw Exception("No application object: Init has not been called with the host's application");
+    throw Exception("Модуль не связан с приложением: Init не вызывался с объектом приложения Orvex");
   TComPtr<IOrvexApplication> App = FApplication;  // stays alive even if Init replaces it meanwhile
   TComPtr<IOrvexMainWindow> MainWindow = OX_INTF(IOrvexMainWindow, App, GetMainWindow);
   HWND Parent = static_cast<HWND>(LongToHandle(OX_VAL(long, MainWindow, GetHandle)));

@@ -5,6 +5,7 @@
 #include "module/AutoObject.h"
 #include "module/ClassFactory.h"
 #include "module/Registration.h"
+#include "support/FpuControl.h"
 
 using namespace Quorin;
 
@@ -15,6 +16,7 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID Clsid, REFIID Iid, void** Out)
   *Out = nullptr;
   TComModuleFactory& Factory = ComModuleFactory();
   if (!IsEqualCLSID(Clsid, Factory.ClassId())) return CLASS_E_CLASSNOTAVAILABLE;
+  TModuleFpuScope Fpu;
   try {
     Factory.DispatchTypeInfo();  // a class whose type information does not fit is not served
   } catch (...) {
@@ -30,6 +32,7 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
+  TModuleFpuScope Fpu;
   try {
     RegisterServer();
     return S_OK;
@@ -39,6 +42,7 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  TModuleFpuScope Fpu;
   try {
     UnregisterServer();
     return S_OK;

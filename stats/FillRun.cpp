@@ -9,11 +9,12 @@ namespace {
 const char FillCaption[] = "Заполняемые объекты:";
 const char SourceCaption[] = "Исходные объекты:";
 
-// The name of a table as the host gives it, kept wide for the calls that take it back.
+// The name of a table as the host gives it, kept wide for the calls that take it back; a null
+// name is the empty string and goes back as one.
 TBStr TableNameOf(IOrvexTable* Table) {
   TBStr Name;
   OX_CALL(Table, GetName, Name.Put());
-  if (!Name.Get()) RaiseNullResult("GetName");
+  if (!Name.Get()) Name = TBStr(L"");
   return Name;
 }
 

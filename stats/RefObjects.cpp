@@ -81,7 +81,7 @@ void TList::Clear() {
 }
 
 void TList::SetCount(int NewCount) {
-  if (NewCount < 0) throw EListError(Format("List count out of bounds (%d)", NewCount));
+  if (NewCount < 0) throw EListError(Format("Недопустимое число элементов списка (%d)", NewCount));
   if (NewCount > Count()) {
     FItems.resize(static_cast<size_t>(NewCount), nullptr);
     return;

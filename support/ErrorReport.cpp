@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "support/Errors.h"
 #include "support/Forms.h"
+#include "support/FpuControl.h"
 #include "support/Strings.h"
 
 namespace Quorin {
@@ -19,7 +22,9 @@ std::string ErrorReportText(const std::string& Message) {
 
 std::string ErrorMessageOf(const std::exception& Error) {
   if (auto* E = dynamic_cast<const Exception*>(&Error)) return E->Message();
-  return Error.what();
+  // The C++ runtime's own errors carry English texts meant for programmers.
+  if (dynamic_cast<const std::bad_alloc*>(&Error)) return "Недостаточно памяти";
+  return Format("Внутренняя ошибка модуля (%s)", Error.what());
 }
 
 namespace {
@@ -28,6 +33,7 @@ void ShowReportText(const std::string& Message) noexcept {
   try {
     std::wstring Text = ToWide(ErrorReportText(Message));
     std::wstring Caption = ToWide(ApplicationTitle);
+    THostFpuScope Fpu;  // its loop serves the host's windows too
     MessageBoxW(ActiveFormWindow(), Text.c_str(), Caption.c_str(), MB_ICONERROR | MB_OK);
   } catch (...) {
     // Out of memory while building the texts: nothing left to show it with.

@@ -47,20 +47,13 @@ void RaiseLastOSError() {
 
 void ClearErrorInfo() noexcept { SetErrorInfo(0, nullptr); }
 
-void RaiseHostError(HRESULT Status, IUnknown* Obj, REFIID Iid, const char* Method) {
-  // Take whatever error information the call left, so that none stays behind for a later call,
-  // but believe it only when the object says that it supports it for this interface.
+void RaiseHostError(HRESULT Status, const char* Method) {
+  // The error information was cleared before the call, so what is there now is the call's own.
   TComPtr<IErrorInfo> Info;
   if (GetErrorInfo(0, Info.Put()) != S_OK) Info.Reset();
-  bool Supported = false;
-  if (Obj && Info) {
-    TComPtr<ISupportErrorInfo> Support;
-    if (SUCCEEDED(Obj->QueryInterface(IID_ISupportErrorInfo, Support.PutVoid())) && Support)
-      Supported = Support->InterfaceSupportsErrorInfo(Iid) == S_OK;
-  }
   std::string Description, Source, HelpFile;
   DWORD HelpContext = 0;
-  if (Supported) {
+  if (Info) {
     TBStr Text;
     if (SUCCEEDED(Info->GetDescription(Text.Put()))) Description = Text.ToAnsi();
     if (SUCCEEDED(Info->GetSource(Text.Put()))) Source = Text.ToAnsi();
@@ -73,7 +66,7 @@ void RaiseHostError(HRESULT Status, IUnknown* Obj, REFIID Iid, const char* Metho
 }
 
 void RaiseNullResult(const char* Method) {
-  throw Exception(Format("The host answered %s with success but gave no result", Method));
+  throw Exception(Format("Вызов %s завершился успешно, но не вернул результата", Method));
 }
 
 }  // namespace Quorin

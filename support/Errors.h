@@ -1,9 +1,11 @@
 // The module's errors, and the checks that turn a failed host or system call into one.
 //
 // Every host call goes through OX_CALL or one of its result-taking siblings: the thread's error
-// information is cleared first (so only this call's can be reported), a failure status raises
-// EOleException with the message rule below, and a success that leaves a required result null
-// raises an error naming the method.
+// information is cleared first, so whatever is there after a failure is that call's own and is
+// taken as it is (the host's ISupportErrorInfo is not asked: it answers for the host's interface
+// identifiers, which are not all ours); a failure status raises EOleException with the message
+// rule below. A success that leaves a required interface null raises an error naming the
+// method; a null text is COM's empty string and gives "".
 //
 // Message rule: the host's description with trailing full stops, spaces and control characters
 // removed; when that is empty, the system's message text for the status (trimmed the same way);
@@ -16,6 +18,7 @@
 #include <string>
 
 #include "support/ComPtr.h"
+#include "support/FpuControl.h"
 #include "support/Strings.h"
 
 namespace Quorin {
@@ -79,65 +82,66 @@ void OleCheck(HRESULT Status);
 
 // SetErrorInfo(0, null).
 void ClearErrorInfo() noexcept;
-// Raises the error of a failed call of Obj through interface Iid; takes the error information
-// only when Obj supports it for Iid.
-[[noreturn]] void RaiseHostError(HRESULT Status, IUnknown* Obj, REFIID Iid, const char* Method);
+// Raises the error of a failed host call with the error information the call left, if any.
+[[noreturn]] void RaiseHostError(HRESULT Status, const char* Method);
 // A host call that answered success but left a required result null.
 [[noreturn]] void RaiseNullResult(const char* Method);
 
-template <class I, class Call>
-inline void HostInvoke(I* Obj, const char* Method, Call&& C) {
+template <class Call>
+inline void HostInvoke(const char* Method, Call&& C) {
   ClearErrorInfo();
-  HRESULT Hr = C();
-  if (FAILED(Hr)) RaiseHostError(Hr, Obj, __uuidof(I), Method);
+  HRESULT Hr;
+  {
+    THostFpuScope Fpu;  // the host's code under the host's floating-point state
+    Hr = C();
+  }
+  if (FAILED(Hr)) RaiseHostError(Hr, Method);
 }
 
-template <class R, class I, class Call>
-inline TComPtr<R> HostInterface(I* Obj, const char* Method, bool Required, Call&& C) {
+template <class R, class Call>
+inline TComPtr<R> HostInterface(const char* Method, bool Required, Call&& C) {
   TComPtr<R> Result;
-  HostInvoke(Obj, Method, [&]() { return C(Result.Put()); });
+  HostInvoke(Method, [&]() { return C(Result.Put()); });
   if (Required && !Result) RaiseNullResult(Method);
   return Result;
 }
 
-template <class I, class Call>
-inline std::string HostText(I* Obj, const char* Method, Call&& C) {
+template <class Call>
+inline std::string HostText(const char* Method, Call&& C) {
   TBStr Result;
-  HostInvoke(Obj, Method, [&]() { return C(Result.Put()); });
-  if (!Result.Get()) RaiseNullResult(Method);
-  return Result.ToAnsi();
+  HostInvoke(Method, [&]() { return C(Result.Put()); });
+  return Result.ToAnsi();  // null is ""
 }
 
-template <class T, class I, class Call>
-inline T HostValue(I* Obj, const char* Method, Call&& C) {
+template <class T, class Call>
+inline T HostValue(const char* Method, Call&& C) {
   T Result{};
-  HostInvoke(Obj, Method, [&]() { return C(&Result); });
+  HostInvoke(Method, [&]() { return C(&Result); });
   return Result;
 }
 
 }  // namespace Quorin
 
 // Obj->Method(args...), status checked.
-#define OX_CALL(Obj, Method, ...)                                   \
-  ::Quorin::HostInvoke(::Quorin::RawPtr(Obj), #Method,              \
-                       [&]() { return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__); })
+#define OX_CALL(Obj, Method, ...)                                                         \
+  ::Quorin::HostInvoke(#Method, [&]() { return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__); })
 // The interface R that Obj->Method(args..., &R) yields; null is an error.
 #define OX_INTF(R, Obj, Method, ...)                                                      \
-  ::Quorin::HostInterface<R>(::Quorin::RawPtr(Obj), #Method, true, [&](R** Out_) {        \
+  ::Quorin::HostInterface<R>(#Method, true, [&](R** Out_) {                               \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \
   })
 // The same for a result that may be none.
 #define OX_INTF_OPT(R, Obj, Method, ...)                                                  \
-  ::Quorin::HostInterface<R>(::Quorin::RawPtr(Obj), #Method, false, [&](R** Out_) {       \
+  ::Quorin::HostInterface<R>(#Method, false, [&](R** Out_) {                              \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \
   })
-// A BSTR result as a module string; null is an error.
+// A BSTR result as a module string; null is "".
 #define OX_STR(Obj, Method, ...)                                                          \
-  ::Quorin::HostText(::Quorin::RawPtr(Obj), #Method, [&](BSTR* Out_) {                    \
+  ::Quorin::HostText(#Method, [&](BSTR* Out_) {                                           \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \
   })
 // A plain result of type T (long, double, VARIANT_BOOL).
 #define OX_VAL(T, Obj, Method, ...)                                                       \
-  ::Quorin::HostValue<T>(::Quorin::RawPtr(Obj), #Method, [&](T* Out_) {                   \
+  ::Quorin::HostValue<T>(#Method, [&](T* Out_) {                                          \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \
   })

@@ -171,7 +171,7 @@ std::string VarKindName(VARTYPE Kind) {
 namespace {
 
 [[noreturn]] void RaiseCastError(VARTYPE From, VARTYPE To) {
-  throw EVariantTypeCastError(Format("Could not convert variant of type (%s) into type (%s)",
+  throw EVariantTypeCastError(Format("Не удалось преобразовать значение типа (%s) в тип (%s)",
                                      VarKindName(From).c_str(), VarKindName(To).c_str()));
 }
 

@@ -36,7 +36,7 @@ HTREEITEM AddNode(HWND Tree, HTREEITEM Parent, const std::string& Text, uint8_t 
   Insert.item.cChildren = ShowsButton ? 1 : 0;
   auto Node = reinterpret_cast<HTREEITEM>(
       SendMessageW(Tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&Insert)));
-  if (!Node) throw Exception("Cannot add a tree node");
+  if (!Node) throw Exception("Не удалось добавить узел дерева");
   Info.release();  // the node owns it now
   return Node;
 }

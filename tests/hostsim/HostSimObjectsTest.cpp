@@ -221,6 +221,24 @@ TEST_F(HostObjects, FailuresSetErrorInfoEndingInAFullStop) {
   EXPECT_FALSE(SupportsErrorInfo(Db.Get(), IID_IOrvexLayer));
 }
 
+TEST_F(HostObjects, RealHostModeKnowsOnlyThePublishedIdentifiers) {
+  Host.SetRealHostMode(true);
+  TComPtr<IOrvexDatabase> Db = Database();
+  EXPECT_FALSE(Db.Query<IOrvexDatabase>());
+  EXPECT_TRUE(Db.Query<IDispatch>());
+  EXPECT_TRUE(Db.Query<ISupportErrorInfo>());
+  EXPECT_FALSE(SupportsErrorInfo(Db.Get(), IID_IOrvexDatabase));
+  TComPtr<IOrvexApplication> App = Host.Application();
+  EXPECT_TRUE(App.Query<IOrvexApplication>());
+  EXPECT_TRUE(SupportsErrorInfo(App.Get(), IID_IOrvexApplication));
+  TComPtr<IOrvexMaps> List = Maps();
+  EXPECT_TRUE(List.Query<IOrvexMaps>());
+  TComPtr<IOrvexMapsItem> Item;
+  ASSERT_EQ(List->GetItem(0, Item.Put()), S_OK);
+  EXPECT_FALSE(Item.Query<IOrvexMapsItem>());
+  EXPECT_TRUE(Item.Query<IOrvexMap>());  // the map behind a map-list item of kind 2
+}
+
 TEST_F(HostObjects, ProjectViewAndActiveLayerMayBeAbsent) {
   TComPtr<IOrvexApplication> App = Host.Application();
   auto ActiveLayerId = [&]() -> std::wstring {

@@ -185,7 +185,8 @@ TEST_F(ComObject, ShowMainDialogWithoutApplicationFailsWithErrorInfo) {
   TErrorInfo Error = TakeErrorInfo();
   ASSERT_TRUE(Error.Present);
   EXPECT_EQ(Error.Source, L"Quorin.ComModule");
-  EXPECT_FALSE(Error.Description.empty());
+  EXPECT_EQ(Error.Description,
+            L"Модуль не связан с приложением: Init не вызывался с объектом приложения Orvex");
   EXPECT_TRUE(IsEqualGUID(Error.Iid, IID_IComModule));
 
   EXPECT_EQ(Object->Init(nullptr), S_OK);
@@ -240,7 +241,8 @@ TEST_F(ComObject, ShowMainDialogReportsAHostFailureWithItsStatus) {
   Null.NullResult = true;
   Host.FailMethod(L"IOrvexApplication", L"GetMainWindow", Null);
   EXPECT_EQ(Object->ShowMainDialog(), E_UNEXPECTED);
-  EXPECT_TRUE(TakeErrorInfo().Present);
+  EXPECT_EQ(TakeErrorInfo().Description,
+            L"Вызов GetMainWindow завершился успешно, но не вернул результата");
   Object.Reset();
   EXPECT_EQ(Host.LiveObjects(), 0);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "support/Handles.h"
+#include "tests/uitest/UiTest.h"
 
 namespace ModuleTest {
 
@@ -16,27 +17,8 @@ std::wstring WindowsPath(const char* UnixPath) {
 
 std::wstring DllPath() { return WindowsPath(QUORIN_DLL_UNIX_PATH); }
 
-int Run(const std::wstring& CommandLine, DWORD TimeoutMs) {
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  PROCESS_INFORMATION Process{};
-  std::vector<wchar_t> Line(CommandLine.begin(), CommandLine.end());
-  Line.push_back(L'\0');
-  if (!CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &Startup, &Process))
-    return -1;
-  Quorin::TKernelHandle ProcessHandle(Process.hProcess), Thread(Process.hThread);
-  if (WaitForSingleObject(Process.hProcess, TimeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(Process.hProcess, 1);
-    return -1;
-  }
-  DWORD Code = 0;
-  GetExitCodeProcess(Process.hProcess, &Code);
-  return static_cast<int>(Code);
-}
-
 int RegSvr32(const std::wstring& Path, bool Unregister) {
-  return Run(std::wstring(L"regsvr32.exe /s ") + (Unregister ? L"/u " : L"") + L"\"" + Path + L"\"");
+  return QuorinTest::RunProgram(std::wstring(L"regsvr32.exe /s ") + (Unregister ? L"/u " : L"") + L"\"" + Path + L"\"");
 }
 
 TRegValue ReadClassesValue(const std::wstring& Key, const wchar_t* ValueName) {

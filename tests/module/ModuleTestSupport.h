@@ -8,13 +8,11 @@
 
 namespace ModuleTest {
 
-// The x86_64 Quorin.dll of this build, as a Windows path.
+// The Quorin.dll of this build, as a Windows path.
 std::wstring DllPath();
 // A Unix path of the build as a Windows path (wine maps / to Z:).
 std::wstring WindowsPath(const char* UnixPath);
 
-// Runs a command line, waits for it and gives its exit code (or -1 when it could not start).
-int Run(const std::wstring& CommandLine, DWORD TimeoutMs = 60000);
 // regsvr32 /s [/u] Path; the exit code.
 int RegSvr32(const std::wstring& Path, bool Unregister = false);
 

@@ -6,6 +6,7 @@
 #include "hostsim/HostSim.h"
 #include "stats/StatSchemes.h"
 #include "support/Errors.h"
+#include "support/Strings.h"
 
 using namespace Quorin;
 
@@ -21,6 +22,8 @@ protected:
     Host.AddField(L"T1", L"1", L"Этажность");  // a field whose identifier is "1"
     Host.AddTable(L"L1", L"T2", L"Здания");
     Host.AddField(L"T2", L"f2", L"Высота");
+    Host.AddTable(L"L1", L"T3", L"Арендаторы");
+    Host.AddField(L"T3", L"AREA", L"Площадь, м\u00B2");  // "\u00B2" is not in code page 1251
     App = Host.Application();
     Baseline = Host.LiveObjects();
     Source = new TStatSchemeFillSource;
@@ -68,6 +71,18 @@ TEST_F(CharacteristicTextTest, TableAndFieldNamesFromTheHost) {
   EXPECT_EQ(Text("T2", "f2"), "Здания.Высота");
   // With a table, "1" is an ordinary field identifier.
   EXPECT_EQ(Text("T1", "1"), "Buildings.Этажность");
+  // A 1251 table name joined with a field name that 1251 cannot carry reads as both.
+  EXPECT_EQ(ToWide(Text("T3", "AREA")), L"Арендаторы.Площадь, м\u00B2");
+  EXPECT_EQ(Host.LiveObjects(), Baseline);
+}
+
+TEST_F(CharacteristicTextTest, NullNamesAreEmpty) {
+  HostSim::TFault Null;
+  Null.NullResult = true;
+  Host.FailMethod(L"IOrvexTable", L"GetName", Null);
+  EXPECT_EQ(Text("T1", "F1"), ".Floors");
+  Host.FailMethod(L"IOrvexField", L"GetName", Null);
+  EXPECT_EQ(Text("T2", "f2"), "Здания.");
   EXPECT_EQ(Host.LiveObjects(), Baseline);
 }
 

@@ -14,9 +14,11 @@
 #include "support/Errors.h"
 #include "support/MessageLoop.h"
 #include "support/Progresses.h"
+#include "tests/uitest/UiTest.h"
 
 using namespace Quorin;
 using HostSim::TValue;
+using QuorinTest::WindowText;
 
 namespace {
 
@@ -47,11 +49,6 @@ public:
   ~TProgressPage() {
     DestroyWindow(Form);
     ProcessMessages();
-  }
-  static std::wstring TextOf(HWND W) {
-    wchar_t Buf[128] = {};
-    GetWindowTextW(W, Buf, 128);
-    return Buf;
   }
   static int PosOf(HWND B) { return static_cast<int>(SendMessageW(B, PBM_GETPOS, 0, 0)); }
 
@@ -166,7 +163,7 @@ TEST_F(FillRunTest, EmptyTargetLayer) {
   Run(sfCount);
   EXPECT_EQ(Page.Fill.Max(), 0);
   EXPECT_EQ(Page.Fill.MessagePasses(), 1u);  // Start's pass only
-  EXPECT_EQ(TProgressPage::TextOf(Page.FillLabel), L"Заполняемые объекты:");
+  EXPECT_EQ(WindowText(Page.FillLabel), L"Заполняемые объекты:");
   EXPECT_EQ(Calls(L"SetValue"), 0);
   EXPECT_EQ(Calls(L"QueryByRelation"), 0);
   EXPECT_EQ(Host.ApplyChangesCount(), 1);
@@ -360,8 +357,8 @@ TEST_F(FillRunTest, ProgressFollowsTheRun) {
   EXPECT_EQ(Page.Source.MessagePasses(), Passes);
   EXPECT_EQ(Page.Fill.MessagePasses(), 1u + 3u);
   EXPECT_EQ(Page.Fill.Position(), 3);
-  EXPECT_EQ(TProgressPage::TextOf(Page.SourceLabel), L"Исходные объекты:");
-  EXPECT_EQ(TProgressPage::TextOf(Page.FillLabel), L"Заполняемые объекты:");
+  EXPECT_EQ(WindowText(Page.SourceLabel), L"Исходные объекты:");
+  EXPECT_EQ(WindowText(Page.FillLabel), L"Заполняемые объекты:");
 }
 
 TEST_F(FillRunTest, ResultsAreConvertedToAutomationKindsBeforeTheyAreWritten) {
@@ -396,6 +393,36 @@ TEST_F(FillRunTest, ResultsAreConvertedToAutomationKindsBeforeTheyAreWritten) {
   Host.AddRecord(L"B3", L"BuildingData", {{L"Code", Of(VT_I8, -7)}});
   Run(sfMin);
   EXPECT_EQ(I4Of(Total(L"D2")), -7);  // 64-bit within 32 bits
+}
+
+TEST_F(FillRunTest, NullTextsFromTheHostAreEmptyStrings) {
+  AddSource("Buildings", "BuildingData", "Floors", srInside);
+  // The first target's identifier comes back null: it is "", and goes to the host as "".
+  HostSim::TFault Null;
+  Null.NullResult = true;
+  Host.FailMethod(L"IOrvexObjectQuery", L"GetObjectId", Null);
+  Scheme->StatFunction = sfSum;
+  Host.ClearCallLog();
+  try {
+    RunFill(App.Get(), *Scheme, Page.Fill, Page.Source);
+    FAIL() << "no error";
+  } catch (const EOleException& E) {
+    EXPECT_EQ(E.ErrorCode(), E_INVALIDARG);  // the host's: no object ""
+  }
+  const std::vector<std::wstring> Log = Host.CallLogText();
+  EXPECT_NE(std::find(Log.begin(), Log.end(),
+                      L"IOrvexMapObjects.QueryByRelation(\"Buildings\", \"\", 2, 2)"),
+            Log.end());
+  EXPECT_EQ(Host.LiveObjects(), Baseline);
+
+  // A null table name is the empty name: the run asks the host with it, as with any other.
+  Host.ClearFaults();
+  Host.FailMethod(L"IOrvexTable", L"GetName", Null);
+  Host.ClearCallLog();
+  EXPECT_THROW(RunFill(App.Get(), *Scheme, Page.Fill, Page.Source), EOleException);
+  EXPECT_EQ(Calls(L"GetRecordCount") + Calls(L"SetValue"), 1);
+  const std::vector<std::wstring> Log2 = Host.CallLogText();
+  EXPECT_TRUE(Log2.back().find(L"(\"\"") != std::wstring::npos) << Log2.back();
 }
 
 TEST_F(FillRunTest, MinOverTextAndNumbersEndsTheRun) {
@@ -445,9 +472,10 @@ void BuildFaultTown(HostSim::THost& H) {
   }
 }
 
-TOutcome RunWithFault(long N, bool Persistent, TProgressPage& Page) {
+TOutcome RunWithFault(long N, bool Persistent, bool RealHost, TProgressPage& Page) {
   HostSim::THost H;
   BuildFaultTown(H);
+  H.SetRealHostMode(RealHost);
   TComPtr<IOrvexApplication> App = H.Application();
   TOutcome Out;
   Out.Baseline = H.LiveObjects();
@@ -493,7 +521,7 @@ TOutcome RunWithFault(long N, bool Persistent, TProgressPage& Page) {
 
 TEST(FillRunFaults, EveryHostCallFailingEndsTheRunCleanly) {
   TProgressPage Page;
-  const TOutcome Clean = RunWithFault(0, false, Page);
+  const TOutcome Clean = RunWithFault(0, false, false, Page);
   ASSERT_FALSE(Clean.Raised);
   ASSERT_EQ(Clean.ApplyChanges, 1);
   ASSERT_EQ(Clean.Live, Clean.Baseline);
@@ -507,12 +535,15 @@ TEST(FillRunFaults, EveryHostCallFailingEndsTheRunCleanly) {
   ASSERT_EQ(Writes, 5);
 
   int Injected = 0;
-  for (bool Persistent : {false, true}) {
-    SCOPED_TRACE(Persistent ? "persistent" : "transient");
+  // Transient and persistent faults, and transient ones from a host that knows only the
+  // identifiers the real host publishes: its error texts are shown all the same.
+  for (int Mode = 0; Mode < 3; ++Mode) {
+    const bool Persistent = Mode == 1, RealHost = Mode == 2;
+    SCOPED_TRACE(RealHost ? "real host" : Persistent ? "persistent" : "transient");
     long N = 1;
     for (;; ++N) {
       SCOPED_TRACE("call " + std::to_string(N));
-      TOutcome R = RunWithFault(N, Persistent, Page);
+      TOutcome R = RunWithFault(N, Persistent, RealHost, Page);
       if (R.Fired == 0) {
         // Past the last call: the run completes as the clean one did.
         EXPECT_FALSE(R.Raised);
@@ -538,6 +569,6 @@ TEST(FillRunFaults, EveryHostCallFailingEndsTheRunCleanly) {
     EXPECT_EQ(N, static_cast<long>(Clean.Log.size()) + 1);
   }
   RecordProperty("FaultsInjected", Injected);
-  std::printf("faults injected: %d (%zu host calls in a clean run, two modes)\n", Injected,
+  std::printf("faults injected: %d (%zu host calls in a clean run, three modes)\n", Injected,
               Clean.Log.size());
 }

@@ -203,7 +203,7 @@ TEST(Variants, CompareText) {
     CompareVar(TVariant::Text("abc").Ref(), TVariant::Int32(1).Ref());
     FAIL();
   } catch (const EVariantTypeCastError& E) {
-    EXPECT_EQ(E.Message(), "Could not convert variant of type (String) into type (Double)");
+    EXPECT_EQ(E.Message(), "Не удалось преобразовать значение типа (String) в тип (Double)");
   }
   EXPECT_THROW(CompareVar(TVariant::Int32(1).Ref(), TVariant::Text("x1").Ref()),
                EVariantTypeCastError);

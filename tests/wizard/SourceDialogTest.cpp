@@ -356,6 +356,7 @@ TEST_F(SourceDialogTest, EveryOtherEndLeavesTheSourceUnchanged) {
 }
 
 TEST_F(SourceDialogTest, AHostErrorWhileTheTreeIsFilledReachesTheCallerAndDestroysTheDialog) {
+  Host.SetRealHostMode(true);  // the host's text is taken without asking ISupportErrorInfo
   SetFields(*Source.Get(), {"houses", "thouses", "floors", 4});
   HostSim::TFault Fault;
   Fault.Description = L"Таблица недоступна.";
@@ -374,6 +375,7 @@ TEST_F(SourceDialogTest, AHostErrorWhileTheTreeIsFilledReachesTheCallerAndDestro
 }
 
 TEST_F(SourceDialogTest, AHostErrorWhileATableIsExpandedIsShownAndTheDialogStaysOpen) {
+  Host.SetRealHostMode(true);
   SetFields(*Source.Get(), {"", "", "", 0});
   HostSim::TFault Fault;
   Fault.Description = L"Нет связи с базой данных";

@@ -1,0 +1,435 @@
+// The module inside a host process that is not ours: a Delphi host's floating-point settings
+// (x87 exceptions for invalid operation, division by zero and overflow unmasked, control word
+// 0x1332; the same unmasked in MXCSR) and a host that knows only the interface identifiers the
+// real host publishes. A whole wizard run through the built Quorin.dll fills a target field
+// with every function over host values that are NaN, infinite or near DBL_MAX (field values,
+// areas, perimeters): nothing faults, the values are those of the same run in a process with
+// every exception masked, every host call and every message the module hands to the host's
+// code runs under the host's state, and each COM method returns with the host's state.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <cwchar>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ModuleTestSupport.h"
+#include "hostsim/HostSim.h"
+#include "module/Quorin_h.h"
+#include "stats/FillRun.h"
+#include "stats/StatSchemes.h"
+#include "support/ComPtr.h"
+#include "support/ErrorReport.h"
+#include "support/Errors.h"
+#include "support/Progresses.h"
+#include "support/Strings.h"
+#include "tests/uitest/UiTest.h"
+#include "wizard/MapElementTree.h"
+#include "wizard/NewFieldFillSchemeWizardRes.h"
+
+using Quorin::TComPtr;
+using namespace QuorinTest;
+
+namespace {
+
+constexpr uint16_t HostX87 = 0x1332;
+constexpr uint32_t HostMxcsr = 0x1900;  // invalid operation, zero divide and overflow unmasked
+
+uint16_t X87Now() {
+  uint16_t W;
+  __asm__ __volatile__("fnstcw %0" : "=m"(W));
+  return W;
+}
+uint32_t MxcsrNow() {
+  uint32_t W;
+  __asm__ __volatile__("stmxcsr %0" : "=m"(W));
+  return W;
+}
+// The control bits (bit 6 of the x87 word reads as 1 whatever was loaded; the exception flags
+// of MXCSR are status, not control).
+bool UnderHostState() {
+  return (X87Now() & 0x1F3F) == HostX87 && (MxcsrNow() & ~0x3Fu) == HostMxcsr;
+}
+
+// The host's state, and back to the masked one the test started with.
+struct THostFloatingPoint {
+  uint16_t SavedX87 = X87Now();
+  uint32_t SavedMxcsr = MxcsrNow();
+  THostFloatingPoint() {
+    const uint16_t X87 = HostX87;
+    const uint32_t Mxcsr = HostMxcsr;
+    __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(X87));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(Mxcsr));
+  }
+  ~THostFloatingPoint() {
+    __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(SavedX87));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(SavedMxcsr));
+  }
+};
+
+const double Big = 0.9 * DBL_MAX;
+const double Inf = std::numeric_limits<double>::infinity();
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+std::wstring Square(int X, int Y, int Size) {
+  auto N = [](int V) { return std::to_wstring(V); };
+  return L"POLYGON((" + N(X) + L" " + N(Y) + L"," + N(X + Size) + L" " + N(Y) + L"," +
+         N(X + Size) + L" " + N(Y + Size) + L"," + N(X) + L" " + N(Y + Size) + L"," + N(X) +
+         L" " + N(Y) + L"))";
+}
+
+// Five quarters side by side; points with a value field and parcels (area, perimeter) inside:
+//   q1: values NaN, 2            q2: values +inf, -inf; a parcel of area -inf, perimeter +inf
+//   q3: two parcels of area 0.9 DBL_MAX each (their sum overflows)
+//   q4: value 1; a parcel of area NaN with two shapes of perimeter 0.9 DBL_MAX each
+//   q5: values 0.9 DBL_MAX twice
+void BuildQuarters(HostSim::THost& Host) {
+  Host.AddMap(L"m", L"Город");
+  Host.AddLayer(L"m", L"q", L"Кварталы");
+  Host.AddTable(L"q", L"qs", L"Кварталы.сем");
+  Host.AddField(L"qs", L"res", L"Итог");
+  for (int I = 1; I <= 5; ++I) {
+    const std::wstring Id = L"q" + std::to_wstring(I);
+    Host.AddObject(L"q", Id, Square(100 * I, 0, 100));
+    Host.AddRecord(Id, L"qs", {{L"res", HostSim::TValue(-1)}});
+  }
+  Host.AddLayer(L"m", L"pt", L"Точки");
+  Host.AddTable(L"pt", L"pts", L"Точки.сем");
+  Host.AddField(L"pts", L"v", L"Значение");
+  const struct { int Quarter; double Value; } Points[] = {
+      {1, NaN}, {1, 2.0}, {2, Inf}, {2, -Inf}, {4, 1.0}, {5, Big}, {5, Big}};
+  int N = 0;
+  for (const auto& P : Points) {
+    const std::wstring Id = L"a" + std::to_wstring(++N);
+    Host.AddObject(L"pt", Id, Square(100 * P.Quarter + 10 * N, 10, 5));
+    Host.AddRecord(Id, L"pts", {{L"v", HostSim::TValue(P.Value)}});
+  }
+  Host.AddLayer(L"m", L"pc", L"Участки");
+  Host.AddObject(L"pc", L"c1", Square(310, 50, 10));
+  Host.SetObjectArea(L"c1", Big);
+  Host.AddObject(L"pc", L"c2", Square(330, 50, 10));
+  Host.SetObjectArea(L"c2", Big);
+  Host.AddObject(L"pc", L"c3", Square(410, 50, 10));
+  Host.AddShape(L"c3", Square(430, 50, 10));
+  Host.SetObjectArea(L"c3", NaN);
+  Host.SetShapePerimeter(L"c3", 0, Big);
+  Host.SetShapePerimeter(L"c3", 1, Big);
+  Host.AddObject(L"pc", L"c4", Square(210, 50, 10));
+  Host.SetObjectArea(L"c4", -Inf);
+  Host.SetShapePerimeter(L"c4", 0, Inf);
+}
+
+const int Functions = 5;
+const wchar_t* const Quarters[] = {L"q1", L"q2", L"q3", L"q4", L"q5"};
+
+// What one fill run left: the quarters' values and the message it showed, if any.
+struct TResult {
+  std::vector<HostSim::TValue> Values;
+  std::wstring Message;
+  int Applied = 0;
+};
+
+// The same runs, one after the other on one host, in this process with every exception masked:
+// the values that the variant arithmetic gives.
+std::vector<TResult> ReferenceRuns() {
+  std::vector<TResult> Results;
+  HostSim::THost Host;
+  BuildQuarters(Host);
+  TComPtr<IOrvexApplication> App = Host.Application();
+  for (int F = 0; F < Functions; ++F) {
+    Quorin::TStatSchemeFieldFill* Scheme = new Quorin::TStatSchemeFieldFill;
+    Scheme->LayerID = "q";
+    Scheme->TableID = "qs";
+    Scheme->FieldName = "res";
+    Scheme->StatFunction = static_cast<Quorin::TStatFunction>(F);
+    const char* Sources[][3] = {{"pt", "pts", "v"}, {"pc", "", "1"}, {"pc", "", "2"}};
+    for (const auto& S : Sources) {
+      Quorin::TRefHolder<Quorin::TStatSchemeFillSource> Source(new Quorin::TStatSchemeFillSource);
+      Source->LayerID = S[0];
+      Source->TableID = S[1];
+      Source->Characteristic = S[2];
+      Source->Relation = Quorin::srInside;
+      Scheme->Sources.Add(Source.Get());
+    }
+    Quorin::TProgress FillProgress, SourceProgress;
+    TResult R;
+    const int AppliedBefore = Host.ApplyChangesCount();
+    try {
+      Quorin::RunFill(App.Get(), *Scheme, FillProgress, SourceProgress);
+    } catch (const std::exception& E) {
+      R.Message = Quorin::ToWide(Quorin::ErrorReportText(Quorin::ErrorMessageOf(E)));
+    }
+    Scheme->Free();
+    for (const wchar_t* Q : Quarters) R.Values.push_back(Host.Value(Q, L"qs", L"res"));
+    R.Applied = Host.ApplyChangesCount() - AppliedBefore;
+    Results.push_back(R);
+  }
+  return Results;
+}
+
+// ---- the wizard through its controls, step by step on timer ticks ---------------------------
+
+const wchar_t WizardCaption[] = L"Мастер анализа статистических данных";
+const wchar_t SourceCaption[] = L"Добавление/Изменение источника";
+
+std::wstring NodeText(HWND Tree, HTREEITEM Node) {
+  return Quorin::ToWide(Quorin::NodeText(Tree, Node));
+}
+
+// Expands the way down (the module loads a table's fields then) and selects the node.
+bool SelectPath(HWND Tree, const std::vector<std::wstring>& Path) {
+  HTREEITEM Node = nullptr;
+  for (const std::wstring& Text : Path) {
+    if (Node) TreeView_Expand(Tree, Node, TVE_EXPAND);
+    HTREEITEM Child = Node ? TreeView_GetChild(Tree, Node) : TreeView_GetRoot(Tree);
+    while (Child && NodeText(Tree, Child) != Text) Child = TreeView_GetNextSibling(Tree, Child);
+    if (!Child) return false;
+    Node = Child;
+  }
+  TreeView_SelectItem(Tree, Node);
+  return true;
+}
+
+void Choose(HWND Form, HWND Combo, int Item) {
+  SendMessageW(Combo, CB_SETCURSEL, static_cast<WPARAM>(Item), 0);
+  SendMessageW(Form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(Combo));
+}
+
+bool Usable(HWND Form, int Id) {
+  HWND C = FindControl(Form, Id);
+  return C && IsWindowVisible(C) && IsWindowEnabled(C);
+}
+
+// One step: true when done; false to be asked again on a later tick. A step that clicks into a
+// modal loop (the source dialog, a run and its message box) lets the later steps run inside it.
+using TStep = std::function<bool()>;
+
+struct TDriver {
+  std::vector<TStep> Steps;
+  size_t Next = 0;
+  DWORD Started = GetTickCount();
+  bool TimedOut = false;
+  long TicksUnderOtherState = 0;
+  std::vector<std::wstring> Boxes;
+  std::vector<TResult> Results;
+  HostSim::THost* Host = nullptr;
+};
+TDriver* Driver = nullptr;
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  TDriver& D = *Driver;
+  // This is the host's code: the module dispatched the timer under the host's state.
+  if (!UnderHostState()) ++D.TicksUnderOtherState;
+  for (HWND Box : OpenMessageBoxes()) {
+    D.Boxes.push_back(ReadMessageBox(Box).Text);
+    PostMessageW(Box, WM_COMMAND, IDOK, 0);
+  }
+  HWND Wizard = FindWindowW(nullptr, WizardCaption);
+  if (GetTickCount() - D.Started > 90000 && !D.TimedOut) {
+    D.TimedOut = true;
+    if (HWND Dialog = FindFormWindow(SourceCaption)) PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    if (Wizard) PostMessageW(Wizard, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  if (D.TimedOut || D.Next >= D.Steps.size()) return;
+  const size_t I = D.Next++;
+  if (!D.Steps[I]()) D.Next = I;
+}
+
+void BuildSteps(TDriver& D) {
+  auto Wizard = [] {
+    HWND W = FindWindowW(nullptr, WizardCaption);
+    return W && IsWindowVisible(W) && IsWindowEnabled(W) ? W : nullptr;
+  };
+  auto OnPage = [](HWND W, int Sheet) {
+    HWND S = FindControl(W, Sheet);
+    return S && IsWindowVisible(S);
+  };
+  D.Steps.push_back([=] {
+    HWND W = Wizard();
+    return W && SelectPath(FindControl(W, IDC_WZ_FIELDTREEVIEW),
+                           {L"Город", L"Кварталы", L"Кварталы.сем", L"Итог"});
+  });
+  const std::vector<std::wstring> Sources[] = {{L"Город", L"Точки", L"Точки.сем", L"Значение"},
+                                               {L"Город", L"Участки", L"Площадь"},
+                                               {L"Город", L"Участки", L"Периметр"}};
+  for (const auto& Path : Sources) {
+    D.Steps.push_back([=] {
+      HWND W = Wizard();
+      if (!W) return false;
+      if (OnPage(W, IDC_WZ_FIELDTABSHEET)) {
+        if (Usable(W, IDC_WZ_NEXTBUTTON)) ClickButton(W, IDC_WZ_NEXTBUTTON);
+        return false;
+      }
+      if (!Usable(W, IDC_WZ_ADDSOURCEBUTTON)) return false;
+      ClickButton(W, IDC_WZ_ADDSOURCEBUTTON);  // the dialog's steps run inside
+      return true;
+    });
+    D.Steps.push_back([=] {
+      HWND Dialog = FindFormWindow(SourceCaption);
+      if (!Dialog) return false;
+      if (!SelectPath(FindWindowExW(Dialog, nullptr, WC_TREEVIEWW, nullptr), Path)) return false;
+      Choose(Dialog, FindWindowExW(Dialog, nullptr, WC_COMBOBOXW, nullptr), 1);  // inside
+      return true;
+    });
+    D.Steps.push_back([=] {
+      HWND Dialog = FindFormWindow(SourceCaption);
+      if (!Dialog || !IsWindowEnabled(GetDlgItem(Dialog, IDOK))) return false;
+      ClickButton(Dialog, IDOK);
+      return true;
+    });
+  }
+  for (int F = 0; F < Functions; ++F) {
+    // To the sources page (from the first page after a run, from the last after a failed one).
+    D.Steps.push_back([=] {
+      HWND W = Wizard();
+      if (!W) return false;
+      if (OnPage(W, IDC_WZ_SOURCETABSHEET)) return true;
+      if (OnPage(W, IDC_WZ_FIELDTABSHEET) && Usable(W, IDC_WZ_NEXTBUTTON))
+        ClickButton(W, IDC_WZ_NEXTBUTTON);
+      else if (OnPage(W, IDC_WZ_PROCESSTABSHEET) && Usable(W, IDC_WZ_BACKBUTTON))
+        ClickButton(W, IDC_WZ_BACKBUTTON);
+      return false;
+    });
+    D.Steps.push_back([=] {
+      HWND W = Wizard();
+      if (!W) return false;
+      Choose(W, FindControl(W, IDC_WZ_STATFUNCTIONCOMBOBOX), F);
+      return true;
+    });
+    D.Steps.push_back([=] {
+      HWND W = Wizard();
+      if (!W) return false;
+      if (OnPage(W, IDC_WZ_PROCESSTABSHEET)) return true;
+      if (Usable(W, IDC_WZ_NEXTBUTTON)) ClickButton(W, IDC_WZ_NEXTBUTTON);
+      return false;
+    });
+    D.Steps.push_back([=, &D] {
+      HWND W = Wizard();
+      if (!W || !Usable(W, IDC_WZ_NEXTBUTTON)) return false;
+      const size_t BoxesBefore = D.Boxes.size();
+      const int AppliedBefore = D.Host->ApplyChangesCount();
+      ClickButton(W, IDC_WZ_NEXTBUTTON);  // "Готово": the run
+      // A failed run's message box is closed by the ticks inside its loop.
+      TResult R;
+      for (const wchar_t* Q : Quarters) R.Values.push_back(D.Host->Value(Q, L"qs", L"res"));
+      if (D.Boxes.size() > BoxesBefore) R.Message = D.Boxes.back();
+      R.Applied = D.Host->ApplyChangesCount() - AppliedBefore;
+      D.Results.push_back(R);
+      return true;
+    });
+  }
+  D.Steps.push_back([=] {
+    HWND W = Wizard();
+    if (!W) return false;
+    PostMessageW(W, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(FindControl(W, IDCANCEL)));
+    return true;
+  });
+}
+
+// A value exactly: a double by its bits (NaN included), anything else by its text.
+std::wstring Exactly(const HostSim::TValue& V) {
+  if (V.Type() != VT_R8) return V.ToText();
+  unsigned long long Bits;
+  std::memcpy(&Bits, &V_R8(&V.Ref()), sizeof Bits);
+  wchar_t Buffer[40];
+  swprintf(Buffer, 40, L"R8:%016llx", Bits);
+  return Buffer;
+}
+
+double R8(const HostSim::TValue& V) { return V.Type() == VT_R8 ? V_R8(&V.Ref()) : -1.0; }
+
+}  // namespace
+
+TEST(HostProcess, WizardRunUnderTheHostsFloatingPointStateWithThePublishedIdentifiersOnly) {
+  const std::vector<TResult> Reference = ReferenceRuns();
+  ASSERT_EQ(Reference.size(), static_cast<size_t>(Functions));
+  // The hazards are there: NaN, +inf - inf and a NaN area give NaN; two values near DBL_MAX
+  // overflow to +inf, in the sum of a field, of areas and of a perimeter's shapes.
+  const TResult& Sum = Reference[Quorin::sfSum];
+  EXPECT_TRUE(Sum.Message.empty()) << Sum.Message;
+  EXPECT_TRUE(std::isnan(R8(Sum.Values[0])));
+  EXPECT_TRUE(std::isnan(R8(Sum.Values[1])));
+  EXPECT_EQ(R8(Sum.Values[2]), Inf);
+  EXPECT_TRUE(std::isnan(R8(Sum.Values[3])));
+  EXPECT_EQ(R8(Sum.Values[4]), Inf);
+  EXPECT_EQ(Reference[Quorin::sfCount].Values[3].ToText(), L"3");  // a value, an area, a perimeter
+  EXPECT_EQ(R8(Reference[Quorin::sfAverage].Values[4]), Inf);
+
+  ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+  HostSim::THost Host;
+  BuildQuarters(Host);
+  Host.SetRealHostMode(true);
+  HWND MainWindow = CreateWindowExW(0, L"STATIC", L"Orvex", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                    0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(MainWindow, nullptr);
+  Host.SetMainWindow(MainWindow);
+  HMODULE Module = LoadLibraryW(ModuleTest::DllPath().c_str());
+  ASSERT_NE(Module, nullptr);
+  using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto GetClassObject =
+      reinterpret_cast<TGetClassObject>(
+          reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+  ASSERT_NE(GetClassObject, nullptr);
+
+  TDriver D;
+  D.Host = &Host;
+  BuildSteps(D);
+  Driver = &D;
+  bool StateKept[4] = {};
+  HRESULT Created = E_FAIL, Inited = E_FAIL, Shown = E_FAIL;
+  {
+    TComPtr<IClassFactory> Factory;
+    TComPtr<IComModule> Object;
+    TComPtr<IOrvexApplication> App = Host.Application();
+    THostFloatingPoint State;
+    Host.ExpectFpuControl(HostX87, HostMxcsr);
+    if (SUCCEEDED(GetClassObject(CLSID_ComModule, IID_IClassFactory, Factory.PutVoid()))) {
+      StateKept[0] = UnderHostState();
+      Created = Factory->CreateInstance(nullptr, IID_IComModule, Object.PutVoid());
+      StateKept[1] = UnderHostState();
+    }
+    if (SUCCEEDED(Created)) {
+      Inited = Object->Init(reinterpret_cast<OrvexApplication*>(App.Get()));
+      StateKept[2] = UnderHostState();
+      const UINT_PTR Timer = SetTimer(nullptr, 0, 20, Tick);
+      Shown = Object->ShowMainDialog();
+      StateKept[3] = UnderHostState();
+      KillTimer(nullptr, Timer);
+    }
+  }
+  Driver = nullptr;
+  EXPECT_EQ(Created, S_OK);
+  EXPECT_EQ(Inited, S_OK);
+  EXPECT_EQ(Shown, S_OK);
+  for (int I = 0; I < 4; ++I) EXPECT_TRUE(StateKept[I]) << "after COM call " << I;
+  EXPECT_FALSE(D.TimedOut) << "stopped at step " << D.Next << " of " << D.Steps.size();
+  EXPECT_EQ(D.TicksUnderOtherState, 0);
+  EXPECT_GT(Host.CallCount(), 100);
+  EXPECT_EQ(Host.CallsUnderOtherFpuControl(), 0);
+  EXPECT_EQ(Host.LiveObjects(), 0);
+
+  ASSERT_EQ(D.Results.size(), static_cast<size_t>(Functions));
+  for (int F = 0; F < Functions; ++F) {
+    SCOPED_TRACE("function " + std::to_string(F));
+    const TResult& R = D.Results[static_cast<size_t>(F)];
+    const TResult& Expected = Reference[static_cast<size_t>(F)];
+    EXPECT_EQ(R.Message, Expected.Message);
+    EXPECT_EQ(R.Applied, Expected.Applied);
+    for (size_t Q = 0; Q < R.Values.size(); ++Q)
+      EXPECT_EQ(Exactly(R.Values[Q]), Exactly(Expected.Values[Q])) << Quarters[Q];
+  }
+  FreeLibrary(Module);
+  DestroyWindow(MainWindow);
+  CoUninitialize();
+}
