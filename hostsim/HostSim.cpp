@@ -139,6 +139,15 @@ void THost::AddLayer(const std::wstring& MapId, const std::wstring& Id, const st
   M.LayerById.emplace(Id, Layer);
 }
 
+void THost::ShowLayer(const std::wstring& MapId, const std::wstring& LayerId) {
+  TModel& M = *FImpl->Model;
+  TMapData* Map = Find(M.MapById, MapId, "unknown map");
+  TLayerData* Layer = Find(M.LayerById, LayerId, "unknown layer");
+  for (const TLayerData* Shown : Map->Layers)
+    if (Shown == Layer) Misuse("layer already in the map", LayerId);
+  Map->Layers.push_back(Layer);
+}
+
 void THost::AddTable(const std::wstring& LayerId, const std::wstring& Id, const std::wstring& Name,
                      bool WithIdFields) {
   TModel& M = *FImpl->Model;

@@ -106,6 +106,9 @@ public:
   void AddBrokenMapItem();
   // A layer of a map; layer identifiers are unique in the database.
   void AddLayer(const std::wstring& MapId, const std::wstring& Id, const std::wstring& Name);
+  // An existing layer shown in another map too, after that map's layers so far: the same layer
+  // (one identifier, one set of tables and objects) under several maps, as a real host shows it.
+  void ShowLayer(const std::wstring& MapId, const std::wstring& LayerId);
   // A semantic table of a layer, with the fields "ID" and "SIMID" first unless told not to.
   void AddTable(const std::wstring& LayerId, const std::wstring& Id, const std::wstring& Name,
                 bool WithIdFields = true);

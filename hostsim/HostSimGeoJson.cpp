@@ -58,7 +58,46 @@ std::wstring Wide(const std::string& Text) {
 }
 
 [[noreturn]] void Bad(const std::wstring& File, const std::string& Why) {
-  throw std::invalid_argument("GeoJSON " + Utf8(File) + ": " + Why);
+  // A parser's message quotes the offending text, which may be enormous: a few lines at most.
+  std::string Said = Why;
+  if (Said.size() > 300) {
+    size_t Cut = 300;
+    while (Cut > 0 && (static_cast<unsigned char>(Said[Cut]) & 0xC0) == 0x80) --Cut;
+    Said = Said.substr(0, Cut) + "\xE2\x80\xA6";  // an ellipsis, in UTF-8
+  }
+  throw std::invalid_argument("GeoJSON " + Utf8(File) + ": " + Said);
+}
+
+// An error inside one feature, named by its identifier and its place in the file.
+[[noreturn]] void BadFeature(const std::wstring& File, const std::wstring& Id, long Position,
+                             const std::exception& E) {
+  std::string Why = E.what();
+  const std::string Prefix = "GeoJSON " + Utf8(File) + ": ";
+  if (Why.compare(0, Prefix.size(), Prefix) == 0) Why.erase(0, Prefix.size());
+  Bad(File, "feature " + Utf8(Id) + " (number " + std::to_string(Position) + "): " + Why);
+}
+
+// Deeper nesting than any GeoJSON needs (a multipolygon's positions lie 8 levels down) is
+// refused before the text is parsed: the parsed document is copied and dumped recursively.
+constexpr int MaxNesting = 64;
+
+void CheckNesting(const std::string& Text, const std::wstring& File) {
+  int Depth = 0;
+  bool InString = false, Escaped = false;
+  for (char C : Text) {
+    if (InString) {
+      if (Escaped) Escaped = false;
+      else if (C == '\\') Escaped = true;
+      else if (C == '"') InString = false;
+    } else if (C == '"') {
+      InString = true;
+    } else if (C == '[' || C == '{') {
+      if (++Depth > MaxNesting)
+        Bad(File, "arrays and objects nested deeper than " + std::to_string(MaxNesting) + " levels");
+    } else if (C == ']' || C == '}') {
+      --Depth;
+    }
+  }
 }
 
 std::string ReadFile(const std::wstring& Path) {
@@ -284,7 +323,9 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
                const std::wstring& Stem) {
   json Doc;
   try {
-    Doc = json::parse(ReadFile(File));
+    const std::string Text = ReadFile(File);
+    CheckNesting(Text, File);
+    Doc = json::parse(Text);
   } catch (const json::exception& E) {
     Bad(File, E.what());
   }
@@ -336,6 +377,7 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
     for (const json& Feature : Features) {
       ++Position;
       std::wstring Id = LayerId + L"." + std::to_wstring(Position);
+      if (!Feature.is_object()) Bad(File, "feature number " + std::to_string(Position) + " is not an object");
       if (Feature.contains("id")) {
         const json& J = Feature["id"];
         if (J.is_string()) Id = Wide(J.get<std::string>());
@@ -343,7 +385,11 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
         else if (J.is_number()) Id = Wide(J.dump());
       }
       std::vector<TGeometryPtr> Shapes;
-      JsonShapes(Feature.value("geometry", json()), File, Shapes);
+      try {
+        JsonShapes(Feature.value("geometry", json()), File, Shapes);
+      } catch (const std::exception& E) {
+        BadFeature(File, Id, Position, E);
+      }
       const json FeatureMeta = Feature.value("orvex", json::object());
       std::vector<long> Styles;
       if (FeatureMeta.contains("styles"))

@@ -23,7 +23,7 @@ bool TExForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
       Result = 0;
       return true;
     case WM_SYSCOMMAND:
-      if (WParam == SC_CONTEXTHELP) {
+      if ((WParam & 0xFFF0) == SC_CONTEXTHELP) {
         HelpCursorOn = true;
         HelpCursorOwner = this;
         Result = 0;

@@ -2,7 +2,7 @@
 //
 // TExForm takes the help messages of a window away from the form framework:
 //   WM_HELP                  result 0, nothing else (no help, not passed on to the owner);
-//   WM_SYSCOMMAND SC_CONTEXTHELP (exactly 0xF180)
+//   WM_SYSCOMMAND SC_CONTEXTHELP (0xF180, after masking the low four bits that Windows uses)
 //                            result 0; the help-cursor state is switched on and this form is
 //                            recorded in it (a later command records the newer form); every
 //                            other system command goes to the inherited handling;

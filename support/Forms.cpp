@@ -1,5 +1,6 @@
 #include "support/Forms.h"
 
+#include <climits>
 #include <cstring>
 
 #include "support/ErrorReport.h"
@@ -21,7 +22,14 @@ HINSTANCE ModuleInstance() noexcept {
   return Instance;
 }
 
+namespace {
+int FormDpiOverride = 0;
+}  // namespace
+
+void SetFormDpi(int Dpi) noexcept { FormDpiOverride = Dpi > 0 ? Dpi : 0; }
+
 int ScreenDpi() noexcept {
+  if (FormDpiOverride) return FormDpiOverride;
   static int Dpi = [] {
     HDC Dc = GetDC(nullptr);
     int Value = Dc ? GetDeviceCaps(Dc, LOGPIXELSY) : DesignDpi;
@@ -124,7 +132,7 @@ private:
     return Value;
   }
   void Need(size_t N) const {
-    if (FPos > FSize || FSize - FPos < N) throw Exception("Invalid form resource");
+    if (FPos > FSize || FSize - FPos < N) throw Exception("Ресурс формы повреждён");
   }
 
   const BYTE* FBase;
@@ -138,7 +146,7 @@ TTemplateLayout ParseDialogTemplate(const void* Data, size_t Size) {
   TTemplateLayout L;
   WORD Version = R.Word();
   WORD Signature = R.Word();
-  if (Version != 1 || Signature != 0xFFFF) throw Exception("Form resource is not a DIALOGEX");
+  if (Version != 1 || Signature != 0xFFFF) throw Exception("Ресурс формы не является шаблоном DIALOGEX");
   R.DWord();  // help id
   L.ExStyle = R.DWord();
   L.Style = R.DWord();
@@ -152,11 +160,11 @@ TTemplateLayout ParseDialogTemplate(const void* Data, size_t Size) {
   R.StringOrOrdinal(Ordinal);  // class
   L.Caption = R.String();
   if (L.Style & (DS_SETFONT | DS_SHELLFONT)) {
-    R.Word();  // point size
-    R.Word();  // weight
-    R.Byte();  // italic
-    R.Byte();  // charset
-    R.String();
+    L.FontPoints = R.Word();
+    L.FontWeight = R.Word();
+    L.FontItalic = R.Byte();
+    L.FontCharset = R.Byte();
+    L.FontFace = R.String();
   }
   for (WORD I = 0; I < Count; ++I) {
     R.Align(4);
@@ -221,7 +229,7 @@ void TForm::CreateHandle() {
   HRSRC Resource = FindResourceW(Module, FTemplateName.c_str(), MAKEINTRESOURCEW(5));
   HGLOBAL Loaded = Resource ? LoadResource(Module, Resource) : nullptr;
   const void* Data = Loaded ? LockResource(Loaded) : nullptr;
-  if (!Data) throw Exception(Format("Form resource %s not found", ToAnsi(FTemplateName).c_str()));
+  if (!Data) throw Exception(Format("Ресурс формы %s не найден", ToAnsi(FTemplateName).c_str()));
   size_t Size = SizeofResource(Module, Resource);
   FLayout = ParseDialogTemplate(Data, Size);
 
@@ -270,7 +278,7 @@ void TForm::DestroyHandle() noexcept {
 
 HWND TForm::Control(int Id) const {
   HWND C = FHandle ? GetDlgItem(FHandle, Id) : nullptr;
-  if (!C) throw Exception(Format("Control %d not found", Id));
+  if (!C) throw Exception(Format("Элемент управления %d не найден", Id));
   return C;
 }
 
@@ -281,11 +289,31 @@ void TForm::InitDialog(HWND Window) {
 }
 
 void TForm::ApplyLayout() {
+  // The template's font scaled with the layout: its height at the design resolution (8 points
+  // are -13 px at 120 dpi) scaled to the form's, in the face the dialog manager chose. At
+  // 120 dpi that is the dialog manager's own font; at 96 dpi it is -10 px where the dialog
+  // manager makes 8 points -11 px, which the layout, scaled by 0.8, has no room for.
+  HGDIOBJ DialogFont = reinterpret_cast<HGDIOBJ>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
+  LOGFONTW Font = {};
+  const int FontHeight = ScalePixels(-MulDiv(FLayout.FontPoints, DesignDpi, 72));
+  if (FLayout.FontPoints && DialogFont && GetObjectW(DialogFont, sizeof Font, &Font) == sizeof Font &&
+      Font.lfHeight != FontHeight) {
+    Font.lfHeight = FontHeight;
+    Font.lfWidth = 0;
+    HFONT Handle = CreateFontIndirectW(&Font);
+    if (!Handle) RaiseLastOSError();
+    FFonts.emplace_back(Handle);
+    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Handle), FALSE);
+    for (HWND C = GetWindow(FHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT))
+      SendMessageW(C, WM_SETFONT, reinterpret_cast<WPARAM>(Handle), FALSE);
+  }
   for (const TTemplateItem& Item : FLayout.Items) {
     HWND C = GetDlgItem(FHandle, static_cast<int>(Item.Id));
     if (!C) continue;
-    SetWindowPos(C, nullptr, ScalePixels(Item.X), ScalePixels(Item.Y), ScalePixels(Item.Cx),
-                 ScalePixels(Item.Cy), SWP_NOZORDER | SWP_NOACTIVATE);
+    // The edges are scaled, not the sizes, so that controls that meet still meet.
+    const int Left = ScalePixels(Item.X), Top = ScalePixels(Item.Y);
+    SetWindowPos(C, nullptr, Left, Top, ScalePixels(Item.X + Item.Cx) - Left,
+                 ScalePixels(Item.Y + Item.Cy) - Top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   RECT R = {0, 0, ScalePixels(FLayout.Cx), ScalePixels(FLayout.Cy)};
   DWORD Style = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_STYLE));
@@ -322,6 +350,67 @@ void TForm::PlaceForm() {
     int Y = Area.top + (Area.bottom - Area.top - H) / 2;
     SetWindowPos(FHandle, nullptr, X, Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+}
+
+void TForm::FitLabelHeight(HWND Label, const std::vector<std::wstring>& Texts) {
+  RECT Client;
+  if (!Label || !GetClientRect(Label, &Client)) return;
+  const int Width = Client.right - Client.left, Height = Client.bottom - Client.top;
+  int Needed = 0;
+  HDC Dc = GetDC(Label);
+  if (!Dc) return;
+  HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Label, WM_GETFONT, 0, 0)));
+  for (const std::wstring& Text : Texts) {
+    RECT R = {0, 0, Width, 0};
+    DrawTextW(Dc, Text.c_str(), static_cast<int>(Text.size()), &R,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    if (R.bottom - R.top > Needed) Needed = R.bottom - R.top;
+  }
+  SelectObject(Dc, Old);
+  ReleaseDC(Label, Dc);
+  if (Needed <= Height) return;
+
+  RECT Own;
+  GetWindowRect(Label, &Own);
+  MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&Own), 2);
+  const int NewBottom = static_cast<int>(Own.bottom) + Needed - Height;
+  // What begins below the label's top moves down: by the growth, and at least far enough to
+  // clear the grown label with a small gap (a design may tuck a control under a label's unused
+  // bottom edge).
+  struct TPlaced {
+    HWND Window;
+    RECT Rect;
+  };
+  std::vector<TPlaced> Below, Around;
+  int Shift = NewBottom - static_cast<int>(Own.bottom);
+  int FirstBelow = INT_MAX;
+  for (HWND C = GetWindow(FHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+    if (C == Label) continue;
+    RECT R;
+    GetWindowRect(C, &R);
+    MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&R), 2);
+    if (R.left <= Own.left && R.top <= Own.top && R.right >= Own.right && R.bottom >= Own.bottom) {
+      Around.push_back({C, R});
+    } else if (R.top > Own.top) {
+      Below.push_back({C, R});
+      if (R.top < FirstBelow) FirstBelow = R.top;
+    }
+  }
+  if (FirstBelow != INT_MAX && FirstBelow - Shift < NewBottom + ScalePixels(2))
+    Shift = NewBottom + ScalePixels(2) - FirstBelow;
+  SetWindowPos(Label, nullptr, 0, 0, Own.right - Own.left, NewBottom - Own.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const TPlaced& P : Below)
+    SetWindowPos(P.Window, nullptr, P.Rect.left, P.Rect.top + Shift, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const TPlaced& P : Around)
+    SetWindowPos(P.Window, nullptr, 0, 0, P.Rect.right - P.Rect.left,
+                 P.Rect.bottom - P.Rect.top + Shift, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT Window;
+  GetWindowRect(FHandle, &Window);
+  SetWindowPos(FHandle, nullptr, 0, 0, Window.right - Window.left,
+               Window.bottom - Window.top + Shift, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!IsWindowVisible(FHandle)) PlaceForm();
 }
 
 void TForm::SetButtonModalResult(int Id, int Result) { FButtonResults[Id] = Result; }
@@ -369,7 +458,7 @@ void TForm::Hide() {
 
 int TForm::ShowModal() {
   if (!FHandle || FModal || IsWindowVisible(FHandle))
-    throw Exception("Cannot make a visible window modal");
+    throw Exception("Видимое окно нельзя показать модально");
   TActivationScope Scope;
   HWND Owner = GetWindow(FHandle, GW_OWNER);
   const bool DisableOwner = Owner && IsWindowEnabled(Owner);
@@ -455,6 +544,7 @@ bool TForm::CommandHandler(int, int, HWND) { return false; }
 bool TForm::NotifyHandler(const NMHDR&, LRESULT&) { return false; }
 
 INT_PTR CALLBACK TForm::DialogProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  TModuleFpuScope Fpu;
   if (Msg == WM_INITDIALOG) {
     TForm* Form = reinterpret_cast<TForm*>(LParam);
     SetWindowLongPtrW(Window, DWLP_USER, reinterpret_cast<LONG_PTR>(Form));

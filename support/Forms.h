@@ -71,9 +71,14 @@ constexpr int DesignDpi = 120;
 // The module that holds this code.
 HINSTANCE ModuleInstance() noexcept;
 
-// The screen's resolution, and a design-resolution length scaled to it.
+// The resolution the forms are scaled to (the screen's, read once), and a design-resolution
+// length scaled to it.
 int ScreenDpi() noexcept;
 int ScalePixels(int Value) noexcept;
+// Forms created from now on are scaled to Dpi instead of the screen's resolution (0: the
+// screen's again): their layout, their fonts and the label fitting. For tests and pictures at
+// other resolutions without restarting the system.
+void SetFormDpi(int Dpi) noexcept;
 
 // The module's activation context (from its manifest resource id 2), made once; null when the
 // module has no manifest. InitFormRuntime registers the common controls inside it, once.
@@ -107,6 +112,10 @@ struct TTemplateLayout {
   DWORD Style = 0, ExStyle = 0;
   short X = 0, Y = 0, Cx = 0, Cy = 0;
   std::wstring Caption;
+  // The template's FONT (DS_SETFONT): size in points, weight, italic, character set, face.
+  WORD FontPoints = 0, FontWeight = 0;
+  BYTE FontItalic = 0, FontCharset = 0;
+  std::wstring FontFace;
   std::vector<TTemplateItem> Items;
 };
 // Parses a DIALOGEX template; raises an error on anything else or on a truncated one.
@@ -152,6 +161,12 @@ public:
 
   // The control that gets the focus when the form is shown.
   void SetActiveControl(HWND Control) noexcept { FActiveControl = Control; }
+
+  // Gives a word-wrapped label the height that the tallest of Texts needs at its width, in its
+  // own font, when the scaled layout gives it less: the label grows, the controls that begin
+  // below its top move down by as much (those that enclose it grow with it) and so does the
+  // form's bottom edge. A label that is high enough keeps the layout as it is.
+  void FitLabelHeight(HWND Label, const std::vector<std::wstring>& Texts);
 
 protected:
   virtual void FormCreate() {}

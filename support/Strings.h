@@ -1,10 +1,13 @@
 // The module's strings: 8-bit text in code page 1251 inside, UTF-16 at every Windows and host
 // call, converted with code page 1251 explicitly whatever the system's ANSI code page is.
 //
-// Host identifiers are opaque and must come back to the host exactly as it gave them. A wide
-// text that code page 1251 cannot carry unchanged is therefore held as the marker byte 0x98
-// (a code that code page 1251 leaves unassigned) followed by the text in UTF-8; ToWide undoes
-// either form. The mapping is one-to-one, so identifiers still compare exactly as 8-bit strings.
+// Host identifiers are opaque and must come back to the host exactly as they were given. A
+// UTF-16 code unit that code page 1251 cannot carry unchanged is held on its own as the marker
+// byte 0x98 (a code that code page 1251 leaves unassigned) followed by the unit in UTF-8 (two
+// bytes below U+0800, else three; a surrogate is escaped like any other unit). Every unit has
+// exactly one form and each form stands alone, so texts can be joined and cut between units as
+// 8-bit strings and still decode to the same characters, and identifiers compare exactly as
+// 8-bit strings. ToWide undoes the form.
 #pragma once
 
 #include <windows.h>

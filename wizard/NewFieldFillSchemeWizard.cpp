@@ -115,7 +115,7 @@ HIMAGELIST CreateRelationImages() {
 
     if (ImageList_Add(List.Get(), static_cast<HBITMAP>(Color.Get()),
                       static_cast<HBITMAP>(Mask.Get())) < 0)
-      throw Exception("Cannot add an image to the image list");
+      throw Exception("Не удалось добавить изображение в список изображений");
   }
   return List.Detach();
 }
@@ -169,7 +169,7 @@ void AddListColumn(HWND ListView, int Index, const char* Caption, int Width) {
   Column.cx = ScalePixels(Width);
   Column.iSubItem = Index;
   if (ListView_InsertColumn(ListView, Index, &Column) < 0)
-    throw Exception("Cannot add a list-view column");
+    throw Exception("Не удалось добавить столбец списка");
 }
 
 // The rows of the page header table, by page index.
@@ -257,6 +257,10 @@ void TNewFieldFillSchemeWizard::LoadComponents() {
   AutoSizeLabel(HeaderLabel);
   AutoSizeLabel(Label2);
   AutoSizeLabel(Label1);
+  // The description is fixed in size and word-wrapped: high enough for every page's text.
+  std::vector<std::wstring> Descriptions;
+  for (const THeaderRow& Row : HeaderTable) Descriptions.push_back(ToWide(Row.HeaderText));
+  FitLabelHeight(HeaderTextLabel, Descriptions);
 
   // The map element tree: read-only, children indented by 19 pixels.
   SetupMapElementTree(FieldTreeView);
@@ -408,7 +412,17 @@ void TNewFieldFillSchemeWizard::SetActivePage(HWND Page) {
   }
   FActivePage = Page;
   if (FocusHidden && IsWindowVisible(Handle())) {
-    HWND Next = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    // The focus goes to the default button, so that Enter goes on pressing it; while the new
+    // page leaves that button disabled, to the page's first control in the tab order.
+    UpdateButtons();
+    HWND Next = IsWindowEnabled(NextButton) ? NextButton : nullptr;
+    for (HWND C = GetWindow(Handle(), GW_CHILD); C && !Next; C = GetWindow(C, GW_HWNDNEXT)) {
+      bool OnPage = false;
+      for (HWND P : Shown.Controls) OnPage = OnPage || P == C;
+      if (OnPage && (GetWindowLongPtrW(C, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(C) &&
+          IsWindowEnabled(C))
+        Next = C;
+    }
     if (Next) SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Next), TRUE);
   }
 }
@@ -620,7 +634,7 @@ void TNewFieldFillSchemeWizard::RefreshSourceList() {
     Item.pszText = const_cast<wchar_t*>(L"");
     Item.lParam = reinterpret_cast<LPARAM>(Source);
     int Row = ListView_InsertItem(SourceListView, &Item);
-    if (Row < 0) throw Exception("Cannot add a list-view row");
+    if (Row < 0) throw Exception("Не удалось добавить строку списка");
 
     LVITEMW Image = {};
     Image.mask = LVIF_IMAGE;

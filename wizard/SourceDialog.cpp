@@ -42,6 +42,13 @@ TSourceDialogForm::TSourceDialogForm() : TNonModalForm(SOURCEDIALOGFORM_TEMPLATE
 TSourceDialogForm::~TSourceDialogForm() { DestroyHandle(); }
 
 void TSourceDialogForm::FormCreate() {
+  // The two word-wrapped labels keep their whole text at any resolution (top one first).
+  for (int Id : {IDC_SD_LABEL2, IDC_SD_LABEL1}) {
+    HWND Label = Control(Id);
+    std::wstring Text(static_cast<size_t>(GetWindowTextLengthW(Label)) + 1, L'\0');
+    Text.resize(static_cast<size_t>(GetWindowTextW(Label, &Text[0], static_cast<int>(Text.size()))));
+    FitLabelHeight(Label, {Text});
+  }
   SetupMapElementTree(SourceTreeView());
   HWND Combo = RelationComboBox();
   for (const char* Text : SourceRelationTexts) {
@@ -130,7 +137,7 @@ void TSourceDialogForm::UpdateOkButton() {
 }
 
 bool ExecuteSourceDialog(IOrvexApplication* App, TStatSchemeFillSource* Source) {
-  if (!Source) throw Exception("No source to edit");
+  if (!Source) throw Exception("Нет источника для изменения");
   auto Form = CreateForm<TSourceDialogForm>();
   Form->LoadSource(App, *Source);
   const bool Confirmed = Form->ShowModal() == mrOk;

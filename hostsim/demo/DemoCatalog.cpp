@@ -11,16 +11,16 @@ using Quorin::TComPtr;
 namespace {
 
 // A BSTR result as a wide string; null is an error.
-template <class I, class Call>
-std::wstring WideText(I* Obj, const char* Method, Call&& C) {
+template <class Call>
+std::wstring WideText(const char* Method, Call&& C) {
   Quorin::TBStr Result;
-  Quorin::HostInvoke(Obj, Method, [&]() { return C(Result.Put()); });
+  Quorin::HostInvoke(Method, [&]() { return C(Result.Put()); });
   if (!Result.Get()) Quorin::RaiseNullResult(Method);
   return Result.ToWideString();
 }
 
 #define DEMO_WSTR(Obj, Method) \
-  WideText(Quorin::RawPtr(Obj), #Method, [&](BSTR* Out_) { return Quorin::RawPtr(Obj)->Method(Out_); })
+  WideText(#Method, [&](BSTR* Out_) { return Quorin::RawPtr(Obj)->Method(Out_); })
 
 TTableInfo ReadTable(IOrvexDatabase* Database, IOrvexTable* Listed) {
   TTableInfo Info;

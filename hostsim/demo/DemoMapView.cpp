@@ -68,37 +68,59 @@ void DrawPolygon(HDC DC, const std::vector<std::vector<TPoint>>& Rings, const TV
     PolyPolygon(DC, Points.data(), Counts.data(), static_cast<int>(Counts.size()));
 }
 
-void DrawLegend(HDC DC, int Width, int Height, const TTheme& Theme) {
-  (void)Width;
-  HFONT Font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+// The legend's font, texts and size, measured on DC.
+struct TLegend {
+  TLegend() = default;
+  TLegend(const TLegend&) = delete;
+  TLegend& operator=(const TLegend&) = delete;
+  ~TLegend() { if (OwnFont) DeleteObject(OwnFont); }
+  HFONT OwnFont = nullptr;
+  HFONT Font = nullptr;
+  int Line = 0, Rows = 0, Width = 0, Height = 0;
+  std::vector<std::wstring> Labels;
+};
+
+void MeasureLegend(HDC DC, const TTheme& Theme, TLegend& L) {
+  L.Font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   NONCLIENTMETRICSW Metrics{};
   Metrics.cbSize = sizeof(Metrics);
-  TGdiObject OwnFont(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0)
-                         ? CreateFontIndirectW(&Metrics.lfMessageFont)
-                         : nullptr);
-  if (OwnFont.Get()) Font = static_cast<HFONT>(OwnFont.Get());
-  HGDIOBJ OldFont = SelectObject(DC, Font);
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0))
+    L.OwnFont = CreateFontIndirectW(&Metrics.lfMessageFont);
+  if (L.OwnFont) L.Font = L.OwnFont;
+  HGDIOBJ OldFont = SelectObject(DC, L.Font);
   TEXTMETRICW Tm{};
   GetTextMetricsW(DC, &Tm);
-  int Line = Tm.tmHeight + 4;
+  L.Line = Tm.tmHeight + 4;
   bool HasEmpty = std::find(Theme.Classes.begin(), Theme.Classes.end(), -1) != Theme.Classes.end();
-  int Rows = ThemeClassCount + (HasEmpty ? 1 : 0);
-
-  std::vector<std::wstring> Labels;
+  L.Rows = ThemeClassCount + (HasEmpty ? 1 : 0);
   for (int C = 0; C < ThemeClassCount; ++C)
-    Labels.push_back(FormatNumber(Theme.Breaks[C], Theme.WholeNumbers) + L" – " +
-                     FormatNumber(Theme.Breaks[C + 1], Theme.WholeNumbers));
-  if (HasEmpty) Labels.push_back(L"нет значения");
+    L.Labels.push_back(FormatNumber(Theme.Breaks[C], Theme.WholeNumbers) + L" – " +
+                       FormatNumber(Theme.Breaks[C + 1], Theme.WholeNumbers));
+  if (HasEmpty) L.Labels.push_back(L"нет значения");
   SIZE Size{};
   GetTextExtentPoint32W(DC, Theme.Title.c_str(), static_cast<int>(Theme.Title.size()), &Size);
-  int BoxWidth = Size.cx;
-  for (const auto& L : Labels) {
-    GetTextExtentPoint32W(DC, L.c_str(), static_cast<int>(L.size()), &Size);
-    BoxWidth = std::max<int>(BoxWidth, Size.cx + Line + 8);
+  L.Width = Size.cx;
+  for (const auto& Label : L.Labels) {
+    GetTextExtentPoint32W(DC, Label.c_str(), static_cast<int>(Label.size()), &Size);
+    L.Width = std::max<int>(L.Width, Size.cx + L.Line + 8);
   }
-  BoxWidth += 20;
-  int BoxHeight = Line * (Rows + 1) + 16;
-  RECT Box{10, Height - BoxHeight - 10, 10 + BoxWidth, Height - 10};
+  L.Width += 20;
+  L.Height = L.Line * (L.Rows + 1) + 16;
+  SelectObject(DC, OldFont);
+}
+
+bool HasLegend(const TTheme& Theme) {
+  return Theme.Active() && Theme.Breaks.size() == ThemeClassCount + 1;
+}
+
+// The legend in the strip right of the map area (Left is the strip's left edge).
+void DrawLegend(HDC DC, int Left, int Height, const TTheme& Theme) {
+  TLegend L;
+  MeasureLegend(DC, Theme, L);
+  HGDIOBJ OldFont = SelectObject(DC, L.Font);
+  const int Line = L.Line, Rows = L.Rows;
+  const std::vector<std::wstring>& Labels = L.Labels;
+  RECT Box{Left + 10, Height - L.Height - 10, Left + 10 + L.Width, Height - 10};
   TGdiObject Back(CreateSolidBrush(RGB(255, 255, 255)));
   FillRect(DC, &Box, static_cast<HBRUSH>(Back.Get()));
   FrameRect(DC, &Box, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
@@ -218,10 +240,23 @@ TPoint TViewport::ToMap(int X, int Y, int Width, int Height) const {
   return TPoint{CenterX + (X - Width / 2.0) / Scale, CenterY - (Y - Height / 2.0) / Scale};
 }
 
-void PaintMap(HDC DC, int W, int H, const TMapModel& Model, const TViewport& View,
+int MapAreaWidth(const TMapModel& Model, int Width) {
+  if (!HasLegend(Model.Theme())) return Width;
+  HDC Screen = GetDC(nullptr);
+  TLegend L;
+  MeasureLegend(Screen, Model.Theme(), L);
+  ReleaseDC(nullptr, Screen);
+  return std::max(Width / 2, Width - L.Width - 20);
+}
+
+void PaintMap(HDC DC, int FullWidth, int H, const TMapModel& Model, const TViewport& View,
               const std::wstring& ActiveLayerId) {
-  RECT All{0, 0, W, H};
+  RECT All{0, 0, FullWidth, H};
   FillRect(DC, &All, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  // The legend has a strip of its own on the right; the map keeps clear of it.
+  const int W = MapAreaWidth(Model, FullWidth);
+  const int Saved = SaveDC(DC);
+  IntersectClipRect(DC, 0, 0, W, H);
   SetPolyFillMode(DC, ALTERNATE);
   const TTheme& Theme = Model.Theme();
   bool AboveTheme = false;  // polygons above the themed layer are only outlined
@@ -273,7 +308,15 @@ void PaintMap(HDC DC, int W, int H, const TMapModel& Model, const TViewport& Vie
       if (Themed && Pass == TShapeKind::Polygons) AboveTheme = true;
     }
   }
-  if (Theme.Active() && Theme.Breaks.size() == ThemeClassCount + 1) DrawLegend(DC, W, H, Theme);
+  RestoreDC(DC, Saved);
+  if (HasLegend(Theme)) {
+    HGDIOBJ OldPen = SelectObject(DC, GetStockObject(DC_PEN));
+    SetDCPenColor(DC, RGB(160, 160, 160));
+    MoveToEx(DC, W, 0, nullptr);
+    LineTo(DC, W, H);
+    SelectObject(DC, OldPen);
+    DrawLegend(DC, W, H, Theme);
+  }
 }
 
 HBITMAP RenderMapBitmap(const TMapModel& Model, int Width, int Height,
@@ -291,7 +334,7 @@ HBITMAP RenderMapBitmap(const TMapModel& Model, int Width, int Height,
   HDC DC = CreateCompatibleDC(nullptr);
   HGDIOBJ Old = SelectObject(DC, Bitmap);
   TViewport View;
-  View.Fit(Model.Bounds(), Width, Height);
+  View.Fit(Model.Bounds(), MapAreaWidth(Model, Width), Height);
   PaintMap(DC, Width, Height, Model, View, ActiveLayerId);
   GdiFlush();
   SelectObject(DC, Old);
@@ -340,7 +383,7 @@ LRESULT HandleMapMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam
       return 1;
     case WM_SIZE:
       if (S && !S->Fitted && LOWORD(LParam) > 0) {
-        S->View.Fit(S->Model->Bounds(), LOWORD(LParam), HIWORD(LParam));
+        S->View.Fit(S->Model->Bounds(), MapAreaWidth(*S->Model, LOWORD(LParam)), HIWORD(LParam));
         S->Fitted = true;
       }
       InvalidateRect(Window, nullptr, FALSE);
@@ -387,10 +430,10 @@ LRESULT HandleMapMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam
       if (S) {
         POINT At{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
         ScreenToClient(Window, &At);
-        TPoint Before = S->View.ToMap(At.x, At.y, W, H);
+        TPoint Before = S->View.ToMap(At.x, At.y, MapAreaWidth(*S->Model, W), H);
         double Steps = GET_WHEEL_DELTA_WPARAM(WParam) / static_cast<double>(WHEEL_DELTA);
         S->View.Scale *= std::pow(1.25, Steps);
-        TPoint After = S->View.ToMap(At.x, At.y, W, H);
+        TPoint After = S->View.ToMap(At.x, At.y, MapAreaWidth(*S->Model, W), H);
         S->View.CenterX += Before.X - After.X;
         S->View.CenterY += Before.Y - After.Y;
         InvalidateRect(Window, nullptr, FALSE);
@@ -432,7 +475,7 @@ void MapWindowFitAll(HWND Window) {
   if (!S) return;
   RECT Client;
   GetClientRect(Window, &Client);
-  S->View.Fit(S->Model->Bounds(), Client.right, Client.bottom);
+  S->View.Fit(S->Model->Bounds(), MapAreaWidth(*S->Model, Client.right), Client.bottom);
   S->Fitted = Client.right > 0;
   InvalidateRect(Window, nullptr, FALSE);
 }

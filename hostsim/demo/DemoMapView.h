@@ -68,9 +68,12 @@ struct TViewport {
 };
 
 // Draws the map into DC (Width × Height pixels): polygons, then lines, then points, the active
-// layer's outlines emphasised, the legend of the theme when there is one.
+// layer's outlines emphasised. With a theme, the legend stands in a strip of its own on the
+// right and the map is drawn left of it (MapAreaWidth), so that the legend hides no feature.
 void PaintMap(HDC DC, int Width, int Height, const TMapModel& Model, const TViewport& View,
               const std::wstring& ActiveLayerId);
+// The width of the map's part of a Width pixels wide drawing (all of it without a legend).
+int MapAreaWidth(const TMapModel& Model, int Width);
 
 // A 32-bit top-down DIB of the whole map fitted to Width × Height.
 HBITMAP RenderMapBitmap(const TMapModel& Model, int Width, int Height,

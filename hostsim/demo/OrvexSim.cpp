@@ -49,7 +49,18 @@ void LoadData(TMainWindow& Main, const TScenario& Scenario) {
 int RunInteractive(const TScenario& Scenario) {
   TMainWindow Main;
   if (!Main.Create()) return ExitRunFailed;
-  LoadData(Main, Scenario);
+  try {
+    LoadData(Main, Scenario);
+  } catch (const std::exception& E) {
+    // Input that cannot be loaded, whatever its shape: said, and exit code 2.
+    Report(E.what());
+    const std::string Text = E.what();
+    std::wstring Wide(Text.size() + 1, L'\0');
+    Wide.resize(static_cast<size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, Text.c_str(), static_cast<int>(Text.size()), &Wide[0], static_cast<int>(Wide.size()))));
+    MessageBoxW(Main.Handle(), Wide.c_str(), L"OrvexSim", MB_ICONERROR);
+    return ExitBadScenario;
+  }
   Main.Show(SW_SHOWNORMAL);
   std::wstring Error;
   if (!Main.LoadPlugin(Error)) {

@@ -214,4 +214,54 @@ TEST(DemoTheme, QuantileClassesOverTheFilledValues) {
   EXPECT_FALSE(Model.Theme().Active());
 }
 
+// The legend has a strip of its own: every feature, the one in the lower left corner too, shows
+// its class colour.
+TEST(DemoTheme, TheLegendHidesNoFeature) {
+  HostSim::THost Host;
+  Host.AddMap(L"m", L"Карта");
+  Host.AddLayer(L"m", L"l", L"Слой");
+  Host.AddTable(L"l", L"t", L"Таблица");
+  Host.AddField(L"t", L"V", L"Значение");
+  for (int I = 0; I < 10; ++I) {
+    // Squares along the diagonal and along the bottom edge.
+    for (int Row : {I, 0}) {
+      if (Row == 0 && I == 0 && Host.ObjectIds(L"l").size() > 0) continue;
+      std::wstring Id = L"o" + std::to_wstring(I) + L"_" + std::to_wstring(Row);
+      const std::wstring X0 = std::to_wstring(I * 10), X1 = std::to_wstring(I * 10 + 6);
+      const std::wstring Y0 = std::to_wstring(Row * 10), Y1 = std::to_wstring(Row * 10 + 6);
+      Host.AddObject(L"l", Id, L"POLYGON ((" + X0 + L" " + Y0 + L", " + X1 + L" " + Y0 + L", " +
+                                   X1 + L" " + Y1 + L", " + X0 + L" " + Y1 + L", " + X0 + L" " +
+                                   Y0 + L"))");
+      Host.AddRecord(Id, L"t", {{L"V", HostSim::TValue(I * 10 + Row)}});
+    }
+  }
+  TMapModel Model;
+  Model.Load(Host, ReadCatalog(Host.Application().Get()));
+  Model.SetTheme(Host, L"l", L"t", L"V", L"Слой: Значение");
+  ASSERT_TRUE(Model.Theme().Active());
+  const int W = 500, H = 400;
+  const int MapW = MapAreaWidth(Model, W);
+  EXPECT_LT(MapW, W);
+  HBITMAP Bitmap = RenderMapBitmap(Model, W, H, L"");
+  ASSERT_NE(Bitmap, nullptr);
+  DIBSECTION Dib{};
+  ASSERT_EQ(GetObjectW(Bitmap, sizeof Dib, &Dib), static_cast<int>(sizeof Dib));
+  const auto* Pixels = static_cast<const DWORD*>(Dib.dsBm.bmBits);
+  TViewport View;
+  View.Fit(Model.Bounds(), MapW, H);
+  const TMapLayer& Layer = Model.Layers()[0];
+  ASSERT_EQ(Layer.Features.size(), 19u);
+  for (size_t F = 0; F < Layer.Features.size(); ++F) {
+    const auto& Ring = Layer.Features[F].Shapes[0].Parts[0][0];
+    TPoint Centre{(Ring[0].X + Ring[2].X) / 2, (Ring[0].Y + Ring[2].Y) / 2};
+    POINT P = View.ToPixel(Centre, MapW, H);
+    ASSERT_LT(P.x, MapW);
+    const DWORD Got = Pixels[P.y * W + P.x] & 0xFFFFFF;
+    const COLORREF Want = ThemeColor(Model.Theme().Classes[F]);
+    EXPECT_EQ(Got, static_cast<DWORD>((GetRValue(Want) << 16) | (GetGValue(Want) << 8) | GetBValue(Want)))
+        << "feature " << F;
+  }
+  DeleteObject(Bitmap);
+}
+
 }  // namespace

@@ -323,7 +323,7 @@ TEST(FormLifecycle, MissingTemplateIsAnError) {
     CreateForm<TMissing>();
     ADD_FAILURE() << "no error";
   } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), "Form resource NOSUCHFORM not found");
+    EXPECT_EQ(E.Message(), "Ресурс формы NOSUCHFORM не найден");
   }
 }
 
@@ -383,6 +383,6 @@ TEST(ErrorReport, WindowProceduresHaveTheBarrierToo) {
   });
   EXPECT_EQ(Result, 0);
   ASSERT_EQ(Script.Boxes().size(), 1u);
-  EXPECT_EQ(Script.Boxes()[0].Text, L"plain error.");
+  EXPECT_EQ(Script.Boxes()[0].Text, L"Внутренняя ошибка модуля (plain error)");
   EXPECT_EQ(Script.Boxes()[0].Caption, L"Quorin");
 }

@@ -282,4 +282,42 @@ TEST(HostGeoJson, MalformedFilesAreRefused) {
   }
 }
 
+// What the loader says names the file, and within it the feature, so that the user can find it.
+TEST(HostGeoJson, ErrorsNameTheFileAndTheFeature) {
+  struct TCase {
+    const char* What;
+    std::string Text;
+    std::vector<std::string> Said;
+  };
+  const std::string Deep = std::string(200000, '[') + std::string(200000, ']');
+  const TCase Cases[] = {
+      {"too few points", R"({"type": "FeatureCollection", "features": [
+         {"type": "Feature", "id": "ok", "geometry": null},
+         {"type": "Feature", "id": "w-7", "geometry": {"type": "LineString", "coordinates": [[0, 0]]}}]})",
+       {"bad.geojson: feature w-7 (number 2): ", "too few points"}},
+      {"without an identifier", R"({"type": "FeatureCollection", "features": [
+         {"type": "Feature", "geometry": {"type": "Point", "coordinates": ["a", 0]}}]})",
+       {"bad.geojson: feature bad.1 (number 1): a position must be an array of at least two numbers"}},
+      {"a number beyond double", R"({"type": "FeatureCollection", "features": [
+         {"type": "Feature", "geometry": {"type": "Point", "coordinates": [1e400, 0]}}]})",
+       {"bad.geojson: ", "number overflow parsing '1e400'"}},
+      {"deep nesting", R"({"type": "FeatureCollection", "features": [
+         {"type": "Feature", "geometry": null, "properties": {"a": )" + Deep + "}}]}",
+       {"bad.geojson: arrays and objects nested deeper than 64 levels"}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    TTempFolder Folder;
+    Folder.Write(L"bad.geojson", Case.Text);
+    HostSim::THost Host;
+    try {
+      Host.LoadGeoJsonFolder(Folder.Path(), L"m", L"m");
+      ADD_FAILURE() << "loaded";
+    } catch (const std::invalid_argument& E) {
+      for (const std::string& Part : Case.Said)
+        EXPECT_NE(std::string(E.what()).find(Part), std::string::npos) << E.what();
+    }
+  }
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "support/ComPtr.h"
 
 #include "ModuleTestSupport.h"
+#include "tests/uitest/UiTest.h"
 
 using namespace ModuleTest;
 
@@ -23,6 +24,6 @@ TEST(LateBound, VBScriptCallsTheModuleByName) {
   const std::wstring Script = WindowsPath(QUORIN_TEST_SOURCE_DIR "/LateBound.vbs");
   // cscript ends with exit code 0 on an unhandled error; the script checks Err itself and
   // reports through its exit code.
-  EXPECT_EQ(ModuleTest::Run(L"cscript.exe //nologo //B \"" + Script + L"\""), 0);
+  EXPECT_EQ(QuorinTest::RunProgram(L"cscript.exe //nologo //B \"" + Script + L"\""), 0);
   EXPECT_EQ(RegSvr32(Dll, true), 0);
 }

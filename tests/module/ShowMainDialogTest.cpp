@@ -13,37 +13,15 @@
 #include "hostsim/HostSim.h"
 #include "module/Quorin_h.h"
 #include "support/ComPtr.h"
+#include "tests/uitest/UiTest.h"
 #include "wizard/NewFieldFillSchemeWizardRes.h"
 
 using Quorin::TComPtr;
+using namespace QuorinTest;
 
 namespace {
 
 const wchar_t WizardCaption[] = L"Мастер анализа статистических данных";
-
-struct TSearch {
-  int Id;
-  HWND Found;
-};
-
-BOOL CALLBACK MatchControl(HWND Child, LPARAM P) {
-  auto* S = reinterpret_cast<TSearch*>(P);
-  if (GetDlgCtrlID(Child) != S->Id) return TRUE;
-  S->Found = Child;
-  return FALSE;
-}
-
-HWND FindControl(HWND Form, int Id) {
-  TSearch Search{Id, nullptr};
-  EnumChildWindows(Form, MatchControl, reinterpret_cast<LPARAM>(&Search));
-  return Search.Found;
-}
-
-std::wstring TextOf(HWND Window) {
-  wchar_t Buffer[512] = L"";
-  GetWindowTextW(Window, Buffer, 512);
-  return Buffer;
-}
 
 // What a timer saw of the wizard while ShowMainDialog ran it.
 struct TSeen {
@@ -67,17 +45,16 @@ void CALLBACK InspectWizard(HWND, UINT, UINT_PTR Timer, DWORD) {
   TSeen& S = *CurrentSeen;
   S.Shown = true;
   S.Owner = GetWindow(Wizard, GW_OWNER);
-  S.Header = TextOf(FindControl(Wizard, IDC_WZ_HEADERLABEL));
+  S.Header = WindowText(FindControl(Wizard, IDC_WZ_HEADERLABEL));
   S.Sources = static_cast<int>(SendMessageW(FindControl(Wizard, IDC_WZ_SOURCELISTVIEW), LVM_GETITEMCOUNT, 0, 0));
   HWND Combo = FindControl(Wizard, IDC_WZ_STATFUNCTIONCOMBOBOX);
   S.Function = static_cast<int>(SendMessageW(Combo, CB_GETCURSEL, 0, 0));
-  S.Functions = static_cast<int>(SendMessageW(Combo, CB_GETCOUNT, 0, 0));
+  S.Functions = static_cast<int>(ComboItems(Combo).size());
   S.NextEnabled = IsWindowEnabled(FindControl(Wizard, IDC_WZ_NEXTBUTTON)) != FALSE;
   S.BackEnabled = IsWindowEnabled(FindControl(Wizard, IDC_WZ_BACKBUTTON)) != FALSE;
   if (CurrentAction) CurrentAction(Wizard);
   // "Отмена" ends the modal loop.
-  PostMessageW(Wizard, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-               reinterpret_cast<LPARAM>(FindControl(Wizard, IDCANCEL)));
+  ClickButton(Wizard, IDCANCEL);
 }
 
 class ShowMainDialog : public ::testing::Test {

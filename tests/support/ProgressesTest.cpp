@@ -8,8 +8,10 @@
 
 #include "support/MessageLoop.h"
 #include "support/Progresses.h"
+#include "tests/uitest/UiTest.h"
 
 using namespace Quorin;
+using QuorinTest::WindowText;
 
 namespace {
 
@@ -59,11 +61,6 @@ protected:
   static int PosOf(HWND B) { return static_cast<int>(SendMessageW(B, PBM_GETPOS, 0, 0)); }
   static int MaxOf(HWND B) { return static_cast<int>(SendMessageW(B, PBM_GETRANGE, FALSE, 0)); }
   static bool Shown(HWND W) { return (GetWindowLongPtrW(W, GWL_STYLE) & WS_VISIBLE) != 0; }
-  static std::wstring TextOf(HWND W) {
-    wchar_t Buf[256] = {};
-    GetWindowTextW(W, Buf, 256);
-    return Buf;
-  }
   void Probe() { ASSERT_TRUE(PostMessageW(Form, WM_PROBE, 0, 0)); }
 
   HWND Form = nullptr, Bar = nullptr, Label = nullptr;
@@ -97,7 +94,7 @@ TEST_F(ProgressTest, StartShowsTheCaptionTakesTheWidthAndProcessesMessages) {
   EXPECT_EQ(MaxOf(Bar), 0);  // the reporter's idle range
   Probe();
   P.Start("Заполняемые объекты:", 10);
-  EXPECT_EQ(TextOf(Label), L"Заполняемые объекты:");
+  EXPECT_EQ(WindowText(Label), L"Заполняемые объекты:");
   EXPECT_EQ(P.Max(), 10);
   EXPECT_EQ(P.BarMax(), 577);
   EXPECT_EQ(MaxOf(Bar), 577);
@@ -110,7 +107,7 @@ TEST_F(ProgressTest, StartShowsTheCaptionTakesTheWidthAndProcessesMessages) {
   P.Start("Исходные объекты:", 10);
   EXPECT_EQ(P.BarMax(), 300);
   EXPECT_EQ(MaxOf(Bar), 300);
-  EXPECT_EQ(TextOf(Label), L"Исходные объекты:");
+  EXPECT_EQ(WindowText(Label), L"Исходные объекты:");
   EXPECT_EQ(P.MessagePasses(), 2u);
 }
 
@@ -119,7 +116,7 @@ TEST_F(ProgressTest, CountOfZero) {
   P.SetProgressLabel(Label);
   P.SetProgressBar(Bar);
   P.Start("Пусто", 0);
-  EXPECT_EQ(TextOf(Label), L"Пусто");
+  EXPECT_EQ(WindowText(Label), L"Пусто");
   EXPECT_EQ(PosOf(Bar), 0);
   Probe();
   for (int I = 0; I < 3; ++I) P.Step();

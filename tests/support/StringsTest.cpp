@@ -24,6 +24,31 @@ TEST(Strings, IdentifierOutsideCodePage1251SurvivesTheRoundTrip) {
   EXPECT_NE(ToAnsi(L"?"), ToAnsi(L"\u4E2D"));
 }
 
+// Texts held in the module's form can be joined and cut between characters as 8-bit strings,
+// whichever forms the parts are in.
+TEST(Strings, JoinsAndCutsOfEveryMixDecodeToTheSameCharacters) {
+  const std::wstring Parts[] = {L"",           L"AREA",          L"Арендаторы",
+                                L"м\u00B2",      L"\u4E2D\u6587",  L"\U0001F600",
+                                L"\u0098",       L"\u00E9t\u00E9", L"ѓ\u20AC\u2116",
+                                std::wstring(1, L'\xD800')};
+  for (const std::wstring& A : Parts)
+    for (const std::wstring& B : Parts) {
+      const std::string Joined = ToAnsi(A) + "." + ToAnsi(B);
+      EXPECT_EQ(ToWide(Joined), A + L"." + B);
+      EXPECT_EQ(Joined, ToAnsi(A + L"." + B));  // one form per text, so exact comparison holds
+    }
+  const std::wstring Text = L"Арендаторы.Площадь, м\u00B2 \u4E2D\U0001F600\u0098x";
+  const std::string Narrow = ToAnsi(Text);
+  for (size_t Cut = 0; Cut <= Text.size(); ++Cut) {
+    const std::string Head = ToAnsi(Text.substr(0, Cut));
+    ASSERT_EQ(Narrow.compare(0, Head.size(), Head), 0) << Cut;
+    EXPECT_EQ(ToWide(Narrow.substr(Head.size())), Text.substr(Cut)) << Cut;
+  }
+  EXPECT_EQ(ToAnsi(L"Площадь, м\u00B2").substr(0, 9), "Площадь, ");  // 1251 text stays plain
+  EXPECT_TRUE(SameText(ToAnsi(L"Площадь, м\u00B2"), ToAnsi(L"ПЛОЩАДЬ, М\u00B2")));
+  EXPECT_FALSE(SameText(ToAnsi(L"м\u00B2"), ToAnsi(L"м\u00B3")));
+}
+
 TEST(Strings, NullAndEmpty) {
   EXPECT_EQ(ToAnsi(static_cast<const wchar_t*>(nullptr)), "");
   EXPECT_EQ(ToWide(""), L"");

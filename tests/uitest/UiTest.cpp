@@ -2,9 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Handles.h"
 #include "support/MessageLoop.h"
 
 namespace QuorinTest {
+
+int RunProgram(const std::wstring& CommandLine, DWORD TimeoutMs) {
+  STARTUPINFOW Startup{};
+  Startup.cb = sizeof(Startup);
+  PROCESS_INFORMATION Process{};
+  std::vector<wchar_t> Line(CommandLine.begin(), CommandLine.end());
+  Line.push_back(L'\0');
+  if (!CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &Startup, &Process))
+    return -1;
+  Quorin::TKernelHandle ProcessHandle(Process.hProcess), Thread(Process.hThread);
+  if (WaitForSingleObject(Process.hProcess, TimeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(Process.hProcess, 1);
+    return -1;
+  }
+  DWORD Code = 0;
+  GetExitCodeProcess(Process.hProcess, &Code);
+  return static_cast<int>(Code);
+}
 
 namespace {
 
@@ -61,6 +81,41 @@ std::wstring WindowText(HWND Window) {
   N = GetWindowTextW(Window, &S[0], N + 1);
   S.resize(static_cast<size_t>(N > 0 ? N : 0));
   return S;
+}
+
+namespace {
+
+struct TControlSearch {
+  int Id;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchControl(HWND Child, LPARAM P) {
+  auto* S = reinterpret_cast<TControlSearch*>(P);
+  if (GetDlgCtrlID(Child) != S->Id) return TRUE;
+  S->Found = Child;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindControl(HWND Form, int Id) {
+  TControlSearch Search{Id, nullptr};
+  EnumChildWindows(Form, MatchControl, reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+std::vector<std::wstring> ComboItems(HWND Combo) {
+  std::vector<std::wstring> Items;
+  LRESULT Count = SendMessageW(Combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT I = 0; I < Count; ++I) {
+    LRESULT Length = SendMessageW(Combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(I), 0);
+    std::wstring Text(static_cast<size_t>(Length > 0 ? Length : 0) + 1, L'\0');
+    SendMessageW(Combo, CB_GETLBTEXT, static_cast<WPARAM>(I), reinterpret_cast<LPARAM>(&Text[0]));
+    Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
+    Items.push_back(Text);
+  }
+  return Items;
 }
 
 std::vector<HWND> OpenMessageBoxes() {

@@ -69,6 +69,10 @@ TSeenMessageBox ReadMessageBox(HWND Box);
 // The visible top-level dialog window of this thread with that caption (not a message box).
 HWND FindFormWindow(const std::wstring& Caption);
 
+// Runs a command line, waits for it and gives its exit code (or -1 when it could not start or
+// did not end within the timeout).
+int RunProgram(const std::wstring& CommandLine, DWORD TimeoutMs = 180000);
+
 // What a user's click of a button does (BM_CLICK, which sends the button's own mouse messages).
 void ClickButton(HWND Form, int Id);
 // The real mouse (SendInput) moved to the centre of a window, and a left click there; the
@@ -81,6 +85,10 @@ void MouseClick(HWND Window);
 void PressKey(HWND Window, WORD VirtualKey);
 
 std::wstring WindowText(HWND Window);
+// The control with that id among a window's descendants, or null.
+HWND FindControl(HWND Form, int Id);
+// The texts of a combo box's items, in order.
+std::vector<std::wstring> ComboItems(HWND Combo);
 
 // A plain top-level window that stands in for the host's main window and counts the messages it
 // receives.

@@ -317,6 +317,24 @@ TEST_F(MapElementTreeTest, AreaEntryWinsOverAFieldOfTheSameIdentifier) {
   EXPECT_NE(FindNode(Form->Tree(), L"Город/Дороги/Атрибуты дорог/Поле один"), nullptr);
 }
 
+TEST_F(MapElementTreeTest, ALaterMapWinsAndWithinAParentTheFirstMatchingChildWins) {
+  // The houses layer shown in the second map too, and a second field whose identifier differs
+  // from "floors" only in letter case.
+  Host.ShowLayer(L"suburb", L"houses");
+  Host.AddField(L"thouses", L"FLOORS", L"Этажи (копия)");
+  Host.SetActiveLayer(L"houses");
+  auto Wizard = WizardTree();
+  Wizard->Fill();
+  EXPECT_EQ(SelectedPath(Wizard->Tree()), L"Пригород/Здания");
+  EXPECT_NE(FindNode(Wizard->Tree(), L"Город/Здания/Дома"), nullptr);
+
+  auto Source = SourceTree({"houses", "thouses", "Floors"});
+  Source->Fill();
+  EXPECT_EQ(SelectedPath(Source->Tree()), L"Пригород/Здания/Дома/Этажи");
+  EXPECT_NE(FindNode(Source->Tree(), L"Пригород/Здания/Дома/Этажи (копия)"), nullptr);
+  EXPECT_EQ(LeakedHostObjects(), 0);
+}
+
 // ---- host calls -----------------------------------------------------------------------------
 
 TEST(MapElementTreeCalls, HostCallsComeInTheirOrderAndNoReferenceIsKept) {

@@ -1,5 +1,9 @@
 #include "tests/wizardform/WizardDriver.h"
 
+#include <oleauto.h>
+
+#include <limits>
+
 #include "support/MessageLoop.h"
 
 namespace QuorinTest {
@@ -79,19 +83,6 @@ int SelectedRow(HWND ListView) { return ListView_GetNextItem(ListView, -1, LVNI_
 
 void SelectRow(HWND ListView, int Row) {
   ListView_SetItemState(ListView, Row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
-
-std::vector<std::wstring> ComboItems(HWND Combo) {
-  std::vector<std::wstring> Items;
-  LRESULT Count = SendMessageW(Combo, CB_GETCOUNT, 0, 0);
-  for (LRESULT I = 0; I < Count; ++I) {
-    LRESULT Length = SendMessageW(Combo, CB_GETLBTEXTLEN, I, 0);
-    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
-    SendMessageW(Combo, CB_GETLBTEXT, I, reinterpret_cast<LPARAM>(&Text[0]));
-    Text.resize(static_cast<size_t>(Length));
-    Items.push_back(Text);
-  }
-  return Items;
 }
 
 // ---- the model ------------------------------------------------------------------------------
@@ -181,6 +172,18 @@ void TWizardTest::ChooseFunction(int Code) {
   Idle();
 }
 
+double TWizardTest::Written(const wchar_t* Building) const {
+  HostSim::TValue V = Host.Value(Building, L"bldsem", L"sum");
+  VARIANT Copy;
+  VariantInit(&Copy);
+  double Result = std::numeric_limits<double>::quiet_NaN();
+  if (V.Type() != VT_EMPTY &&
+      SUCCEEDED(VariantChangeType(&Copy, const_cast<VARIANT*>(&V.Ref()), 0, VT_R8)))
+    Result = V_R8(&Copy);
+  VariantClear(&Copy);
+  return Result;
+}
+
 std::vector<TSeenMessageBox> TWizardTest::AddSource(const TPath& Path, int RelationItem,
                                                     bool Confirm) {
   return DriveSourceDialog(IDC_WZ_ADDSOURCEBUTTON, Path, RelationItem, Confirm);
@@ -203,6 +206,7 @@ std::vector<TSeenMessageBox> TWizardTest::DriveSourceDialog(int Button, const TP
     HWND Combo = FindWindowExW(Dialog, nullptr, WC_COMBOBOXW, nullptr);
     ASSERT_NE(Tree, nullptr);
     ASSERT_NE(Combo, nullptr);
+    if (OnDialogShown) OnDialogShown(Dialog);
     if (HTREEITEM Selected = TreeView_GetSelection(Tree)) DialogSelection = NodePath(Tree, Selected);
     DialogRelation = static_cast<int>(SendMessageW(Combo, CB_GETCURSEL, 0, 0));
     if (!Path.empty()) SelectNode(Tree, Path);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,8 +44,6 @@ std::vector<TRow> ListRows(HWND ListView);
 int SelectedRow(HWND ListView);
 void SelectRow(HWND ListView, int Row);
 
-std::vector<std::wstring> ComboItems(HWND Combo);
-
 // The model the wizard tests run on:
 //   map "map1" "Город"
 //     layer "bld" "Здания", table "bldsem" "Здания.сем" with fields "cnt" "Число", "sum" "Итог"
@@ -78,6 +77,8 @@ protected:
   // The wizard's path to the second page: a field chosen, "Далее >".
   void GoToSourcePage(const TPath& Field = {L"Город", L"Здания", L"Здания.сем", L"Итог"});
   void ChooseFunction(int Code);
+  // The value written into a building's "Итог" as a number (NaN when empty or not numeric).
+  double Written(const wchar_t* Building) const;
 
   // "Добавить" / "Изменить" with the source dialog driven: the characteristic node of Path (none:
   // left as the dialog opened) and the relation item (-1: left), then "OK" or "Отмена". Returns
@@ -88,6 +89,8 @@ protected:
   // What the dialog showed when it opened (read by the last AddSource/EditSource).
   TPath DialogSelection;
   int DialogRelation = -2;
+  // Called with the dialog's window when it has opened, before anything is chosen in it.
+  std::function<void(HWND)> OnDialogShown;
 
   HostSim::THost Host;
   Quorin::TComPtr<IOrvexApplication> App;

@@ -273,9 +273,12 @@ TEST_F(WizardPages, PagesChangeOnlyThroughTheButtonsAndApplyTheirHeaders) {
   EXPECT_EQ(Wizard->ActivePage(), Ctl(IDC_WZ_FIELDTABSHEET));
   EXPECT_EQ(Text(IDC_WZ_HEADERLABEL), L"Выбор поля");
   EXPECT_FALSE(Enabled(IDC_WZ_BACKBUTTON));
-  // "< Назад" on the first page never wraps to the last one.
-  SendMessageW(Form(), WM_COMMAND, MAKEWPARAM(IDC_WZ_BACKBUTTON, BN_CLICKED), 0);
+  // "< Назад" on the first page never wraps to the last one: the button enabled, so that its
+  // click reaches the handler (a disabled button's click is dropped before).
+  EnableWindow(Ctl(IDC_WZ_BACKBUTTON), TRUE);
+  Click(IDC_WZ_BACKBUTTON);
   EXPECT_EQ(Wizard->ActivePage(), Ctl(IDC_WZ_FIELDTABSHEET));
+  EXPECT_EQ(Text(IDC_WZ_HEADERLABEL), L"Выбор поля");
   Click(IDC_WZ_NEXTBUTTON);
   EXPECT_EQ(Wizard->ActivePage(), Ctl(IDC_WZ_SOURCETABSHEET));
 

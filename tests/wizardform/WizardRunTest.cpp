@@ -35,18 +35,6 @@ protected:
     Host.ClearCallLog();
   }
 
-  // The written value of a building as a number (NaN when empty or not numeric).
-  double Written(const wchar_t* Building) const {
-    HostSim::TValue V = Host.Value(Building, L"bldsem", L"sum");
-    VARIANT Copy;
-    VariantInit(&Copy);
-    double Result = std::numeric_limits<double>::quiet_NaN();
-    if (V.Type() != VT_EMPTY && SUCCEEDED(VariantChangeType(&Copy, const_cast<VARIANT*>(&V.Ref()), 0, VT_R8)))
-      Result = V_R8(&Copy);
-    VariantClear(&Copy);
-    return Result;
-  }
-
   long Calls(const wchar_t* Interface, const wchar_t* Method) const {
     long N = 0;
     for (const HostSim::TCall& C : Host.CallLog())
