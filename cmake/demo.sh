@@ -6,15 +6,7 @@
 # page, of the map before and after, and the filled layer as GeoJSON and CSV.
 #   demo.sh BUILD_DIR        (BUILD_DIR: the x86_64 build, e.g. build/x86_64)
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(dirname "$here")
-build=$(cd "$1" && pwd)
-dll="$build/module/Quorin.dll"
-exe="$build/hostsim/demo/OrvexSim.exe"
-for f in "$dll" "$exe"; do
-  [ -f "$f" ] || { echo "demo: $f is missing; build first (make build-x64)" >&2; exit 1; }
-done
-winpath() { echo "Z:$1" | tr / '\\'; }
+. "$(dirname "$0")/demo-env.sh"
 
 bash "$here/wine-prefix.sh" "$build" || exit 1
 

@@ -5,15 +5,7 @@
 # docs/guide/relation-1.png ... relation-8.png (each relation's image from that page, enlarged).
 #   guide-pictures.sh BUILD_DIR        (BUILD_DIR: the x86_64 build, e.g. build/x86_64)
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(dirname "$here")
-build=$(cd "$1" && pwd)
-dll="$build/module/Quorin.dll"
-exe="$build/hostsim/demo/OrvexSim.exe"
-for f in "$dll" "$exe"; do
-  [ -f "$f" ] || { echo "guide-pictures: $f is missing; build first (make build-x64)" >&2; exit 1; }
-done
-winpath() { echo "Z:$1" | tr / '\\'; }
+. "$(dirname "$0")/demo-env.sh"
 out="$build/guide-pictures"
 rm -rf "$out"
 mkdir -p "$out"
