@@ -136,6 +136,8 @@ TEST_F(ComObject, AnswersItsInterfacesAndNoOthers) {
 }
 
 TEST_F(ComObject, DispatchIsServedFromTheTypeInformation) {
+  // Invoking Init converts its argument to the host's application class.
+  ASSERT_HRESULT_SUCCEEDED(ModuleTest::RegisterTypeLibraryFile(ORVEX_TLB_UNIX_PATH));
   TComPtr<IDispatch> Object = NewObject().Query<IDispatch>();
   UINT Count = 0;
   EXPECT_EQ(Object->GetTypeInfoCount(&Count), S_OK);

@@ -15,10 +15,7 @@ using namespace ModuleTest;
 TEST(LateBound, VBScriptCallsTheModuleByName) {
   // Init's parameter is typed from the host's type library, which an installed host has
   // registered; late-bound calls resolve it from there.
-  {
-    Quorin::TComPtr<ITypeLib> Host;
-    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(WindowsPath(ORVEX_TLB_UNIX_PATH).c_str(), REGKIND_REGISTER, Host.Put()));
-  }
+  ASSERT_HRESULT_SUCCEEDED(RegisterTypeLibraryFile(ORVEX_TLB_UNIX_PATH));
   const std::wstring Dll = DllPath();
   ASSERT_EQ(RegSvr32(Dll), 0);
   const std::wstring Script = WindowsPath(QUORIN_TEST_SOURCE_DIR "/LateBound.vbs");

@@ -1,7 +1,10 @@
 #include "ModuleTestSupport.h"
 
+#include <oleauto.h>
+
 #include <vector>
 
+#include "support/ComPtr.h"
 #include "support/Handles.h"
 #include "tests/uitest/UiTest.h"
 
@@ -16,6 +19,11 @@ std::wstring WindowsPath(const char* UnixPath) {
 }
 
 std::wstring DllPath() { return WindowsPath(QUORIN_DLL_UNIX_PATH); }
+
+HRESULT RegisterTypeLibraryFile(const char* UnixPath) {
+  Quorin::TComPtr<ITypeLib> Lib;
+  return LoadTypeLibEx(WindowsPath(UnixPath).c_str(), REGKIND_REGISTER, Lib.Put());
+}
 
 int RegSvr32(const std::wstring& Path, bool Unregister) {
   return QuorinTest::RunProgram(std::wstring(L"regsvr32.exe /s ") + (Unregister ? L"/u " : L"") + L"\"" + Path + L"\"");

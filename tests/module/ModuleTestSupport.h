@@ -13,6 +13,10 @@ std::wstring DllPath();
 // A Unix path of the build as a Windows path (wine maps / to Z:).
 std::wstring WindowsPath(const char* UnixPath);
 
+// Registers the type library in the file at UnixPath (the host's, which an installed host has
+// registered: the module's library imports it, and Init's parameter is resolved from it).
+HRESULT RegisterTypeLibraryFile(const char* UnixPath);
+
 // regsvr32 /s [/u] Path; the exit code.
 int RegSvr32(const std::wstring& Path, bool Unregister = false);
 

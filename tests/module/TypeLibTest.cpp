@@ -36,9 +36,7 @@ protected:
   void SetUp() override {
     ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
     // The host's library, which the module's imports, must be known to resolve Init's parameter.
-    TComPtr<ITypeLib> Host;
-    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(ModuleTest::WindowsPath(ORVEX_TLB_UNIX_PATH).c_str(),
-                                           REGKIND_REGISTER, Host.Put()));
+    ASSERT_HRESULT_SUCCEEDED(ModuleTest::RegisterTypeLibraryFile(ORVEX_TLB_UNIX_PATH));
     ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(ModuleTest::DllPath().c_str(), REGKIND_NONE, Lib.Put()));
   }
   void TearDown() override {
