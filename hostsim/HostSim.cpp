@@ -109,7 +109,7 @@ std::wstring FormatCall(const TCall& Call) {
 // ---- THost ------------------------------------------------------------------------------
 
 THost::THost() : FImpl(std::make_unique<TImpl>()) {}
-THost::~THost() = default;
+THost::~THost() { CloseMainWindow(); }
 
 void THost::AddMap(const std::wstring& Id, const std::wstring& Name) {
   TModel& M = *FImpl->Model;
@@ -227,7 +227,13 @@ void THost::ExpectFpuControl(uint16_t X87, uint32_t Mxcsr) {
   FImpl->Model->FpuX87 = X87;
   FImpl->Model->FpuMxcsr = Mxcsr & ~0x3Fu;
 }
-long THost::CallsUnderOtherFpuControl() const { return FImpl->Model->FpuMismatches; }
+long THost::FpuRuns(TFpuRoad Road) const { return FImpl->Model->FpuRuns[Road]; }
+long THost::FpuMismatches(TFpuRoad Road) const { return FImpl->Model->FpuMismatches[Road]; }
+long THost::CallsUnderOtherFpuControl() const {
+  long N = 0;
+  for (long Mismatches : FImpl->Model->FpuMismatches) N += Mismatches;
+  return N;
+}
 
 IOrvexApplication* THost::NewApplication() { return NewApplicationObject(FImpl->Model); }
 

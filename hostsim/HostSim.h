@@ -140,11 +140,24 @@ public:
   // InterfaceSupportsErrorInfo with S_OK only for those four: the identifiers of the other
   // interfaces in Orvex.idl are our own, and the real host knows them not. Off by default.
   void SetRealHostMode(bool On);
-  // The floating-point state the host's code expects: once set, every host call compares the
-  // x87 control word and the control bits of MXCSR in force with these, and counts the calls
-  // where they differ.
+  // The floating-point state the host's code expects: once set, every run of the host's code
+  // that a client can reach compares the x87 control word and the control bits of MXCSR in
+  // force with these and counts, road by road, the runs and those under other control bits:
+  // its methods, IUnknown's methods of its objects, the procedure of its main window and its
+  // two message hooks (OpenMainWindow).
+  enum TFpuRoad { frMethod, frUnknown, frWindow, frCallWndProcHook, frGetMessageHook, FpuRoadCount };
   void ExpectFpuControl(uint16_t X87, uint32_t Mxcsr);
-  long CallsUnderOtherFpuControl() const;
+  long FpuRuns(TFpuRoad Road) const;
+  long FpuMismatches(TFpuRoad Road) const;
+  long CallsUnderOtherFpuControl() const;  // on every road
+  // A main window of the host, made on the calling thread and answered by GetMainWindow, and a
+  // WH_CALLWNDPROC and a WH_GETMESSAGE hook of the host on that thread; they go with
+  // CloseMainWindow or with the THost (on the same thread). With Reload, the host's code loads
+  // its expected control words itself, as a Delphi host's Set8087CW does: in the window's
+  // WM_ACTIVATE, WM_NCACTIVATE, WM_ENABLE and WM_PAINT handlers, and in both hooks for every
+  // message of a progress bar.
+  HWND OpenMainWindow(bool Reload);
+  void CloseMainWindow();
 
   // ---- serving --------------------------------------------------------------------------
   // A new reference to the application object.

@@ -160,15 +160,29 @@ struct TModel {
   bool FpuCheck = false;
   uint16_t FpuX87 = 0;
   uint32_t FpuMxcsr = 0;
-  long FpuMismatches = 0;
-  void CheckFpu() noexcept {
+  long FpuRuns[THost::FpuRoadCount] = {};
+  long FpuMismatches[THost::FpuRoadCount] = {};
+  void CheckFpu(THost::TFpuRoad Road) noexcept {
     uint16_t X87 = 0;
     uint32_t Mxcsr = 0;
     __asm__ __volatile__("fnstcw %0" : "=m"(X87));
     __asm__ __volatile__("stmxcsr %0" : "=m"(Mxcsr));
+    ++FpuRuns[Road];
     // The control bits: x87 bit 6 reads as 1 whatever was loaded; MXCSR's flags are status.
-    if ((X87 & 0x1F3F) != (FpuX87 & 0x1F3F) || (Mxcsr & ~0x3Fu) != FpuMxcsr) ++FpuMismatches;
+    if ((X87 & 0x1F3F) != (FpuX87 & 0x1F3F) || (Mxcsr & ~0x3Fu) != FpuMxcsr)
+      ++FpuMismatches[Road];
   }
+  // What a host does with Delphi's Set8087CW in a handler: its own control words loaded again,
+  // pending flags cleared.
+  void ReloadFpu() const noexcept {
+    const uint16_t X87 = FpuX87;
+    const uint32_t Mxcsr = FpuMxcsr;
+    __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(X87));
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(Mxcsr));
+  }
+  // The host's main window and hooks (THost::OpenMainWindow).
+  bool ReloadsFpu = false;
+  HHOOK CallWndProcHook = nullptr, GetMessageHook = nullptr;
   std::vector<TCall> Log;
   std::vector<TFaultRule> Faults;
   bool HasPredicates = false;
@@ -188,7 +202,7 @@ struct TModel {
   template <class TArgs>
   const TFault* BeginCall(TIntf Intf, const wchar_t* Method, TArgs&& Args) {
     ++Calls;
-    if (FpuCheck) CheckFpu();
+    if (FpuCheck) CheckFpu(THost::frMethod);
     if (!Logging && Faults.empty()) return nullptr;
     if (Logging || HasPredicates) {
       TCall Call{IntfName(Intf), Method, Args()};

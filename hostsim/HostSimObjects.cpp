@@ -210,6 +210,7 @@ public:
       : TCore(std::move(Model), TIntfOf<TPrimary>::Value) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Iid, void** Result) override {
+    if (FModel->FpuCheck) FModel->CheckFpu(THost::frUnknown);
     if (!Result) return E_POINTER;
     *Result = nullptr;
     if (Iid == IID_IUnknown || Iid == IID_IDispatch)
@@ -223,8 +224,12 @@ public:
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&FRefs); }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    if (FModel->FpuCheck) FModel->CheckFpu(THost::frUnknown);
+    return InterlockedIncrement(&FRefs);
+  }
   ULONG STDMETHODCALLTYPE Release() override {
+    if (FModel->FpuCheck) FModel->CheckFpu(THost::frUnknown);
     LONG N = InterlockedDecrement(&FRefs);
     if (N == 0) {
       if (FModel->Timing) {

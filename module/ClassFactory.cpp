@@ -75,7 +75,6 @@ HRESULT TComModuleFactory::CreateInstance(IUnknown* Outer, REFIID Iid, void** Ou
   if (!Out) return E_POINTER;
   *Out = nullptr;
   if (Outer) return CLASS_E_NOAGGREGATION;
-  TModuleFpuScope Fpu;
   try {
     EnsureTypeInfo();
     TComPtr<IComModule> Object(new TComModule);

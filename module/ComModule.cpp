@@ -42,7 +42,6 @@ HRESULT TComModule::GetTypeInfoCount(UINT* Count) {
 }
 
 HRESULT TComModule::GetTypeInfo(UINT Index, LCID, ITypeInfo** Info) {
-  TModuleFpuScope Fpu;
   if (!Info) return E_POINTER;
   *Info = nullptr;
   if (Index != 0) return DISP_E_BADINDEX;
@@ -55,7 +54,6 @@ HRESULT TComModule::GetTypeInfo(UINT Index, LCID, ITypeInfo** Info) {
 }
 
 HRESULT TComModule::GetIDsOfNames(REFIID Iid, LPOLESTR* Names, UINT Count, LCID, DISPID* Ids) {
-  TModuleFpuScope Fpu;
   if (!IsEqualIID(Iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   try {
     return DispGetIDsOfNames(ComModuleFactory().DispatchTypeInfo().Get(), Names, Count, Ids);
@@ -66,7 +64,6 @@ HRESULT TComModule::GetIDsOfNames(REFIID Iid, LPOLESTR* Names, UINT Count, LCID,
 
 HRESULT TComModule::Invoke(DISPID Id, REFIID Iid, LCID, WORD Flags, DISPPARAMS* Params,
                            VARIANT* Result, EXCEPINFO* Excep, UINT* ArgErr) {
-  TModuleFpuScope Fpu;
   if (!IsEqualIID(Iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   try {
     return DispInvoke(static_cast<IComModule*>(this),
@@ -82,7 +79,6 @@ HRESULT TComModule::InterfaceSupportsErrorInfo(REFIID Iid) {
 }
 
 HRESULT TComModule::GetClassInfo(ITypeInfo** Info) {
-  TModuleFpuScope Fpu;
   if (!Info) return E_POINTER;
   *Info = nullptr;
   try {
@@ -94,7 +90,6 @@ HRESULT TComModule::GetClassInfo(ITypeInfo** Info) {
 }
 
 HRESULT TComModule::Init(OrvexApplication* anOrvex) {
-  TModuleFpuScope Fpu;
   try {
     // The parameter is typed as the host's application class; the object behind it is kept
     // through its IOrvexApplication interface.
@@ -111,7 +106,6 @@ HRESULT TComModule::Init(OrvexApplication* anOrvex) {
 }
 
 HRESULT TComModule::ShowMainDialog() {
-  TModuleFpuScope Fpu;
   try {
     DoShowMainDialog();
     return S_OK;

@@ -5,7 +5,6 @@
 #include "module/AutoObject.h"
 #include "module/ClassFactory.h"
 #include "module/Registration.h"
-#include "support/FpuControl.h"
 
 using namespace Quorin;
 
@@ -16,7 +15,6 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID Clsid, REFIID Iid, void** Out)
   *Out = nullptr;
   TComModuleFactory& Factory = ComModuleFactory();
   if (!IsEqualCLSID(Clsid, Factory.ClassId())) return CLASS_E_CLASSNOTAVAILABLE;
-  TModuleFpuScope Fpu;
   try {
     Factory.DispatchTypeInfo();  // a class whose type information does not fit is not served
   } catch (...) {
@@ -32,7 +30,6 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
-  TModuleFpuScope Fpu;
   try {
     RegisterServer();
     return S_OK;
@@ -42,7 +39,6 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  TModuleFpuScope Fpu;
   try {
     UnregisterServer();
     return S_OK;

@@ -144,7 +144,8 @@ void TFillRun::FillObject(const std::string& TargetId) {
       switch (Source.Gather) {
         case gaTable: GatherTable(Object.Get(), Table.Get(), Source, Accumulator); break;
         case gaArea: {
-          const TVariant Area = TVariant::Double(OX_VAL(double, Object, GetArea));
+          TVariant Area = TVariant::RealZero();
+          OX_CALL(Object, GetArea, Area.RealSlot());
           Accumulator.Add(Area.Ref());
           break;
         }
@@ -179,7 +180,8 @@ void TFillRun::GatherTable(IOrvexMapObject* Object, IOrvexTable* Table, const TS
 }
 
 void TFillRun::GatherPerimeter(IOrvexMapObject* Object, TStatAccumulator& Accumulator) {
-  double Perimeter = 0.0;
+  // Doubles are added as variants: the module computes in floating point only there.
+  TVariant Perimeter = TVariant::RealZero(), Part = TVariant::RealZero();
   TComPtr<IOrvexShapes> Shapes = OX_INTF(IOrvexShapes, Object, GetShapes);
   const LONG Count = OX_VAL(LONG, Shapes, GetCount);
   for (LONG M = 0; M < Count; ++M) {
@@ -187,11 +189,11 @@ void TFillRun::GatherPerimeter(IOrvexMapObject* Object, TStatAccumulator& Accumu
     TComPtr<IOrvexStyle> Style = OX_INTF(IOrvexStyle, Shape, GetStyle);
     if (OX_VAL(LONG, Style, GetFlags) & 1) {
       TComPtr<IOrvexContour> Contour = OX_INTF(IOrvexContour, Shape, GetContour);
-      Perimeter += OX_VAL(double, Contour, GetPerimeter);
+      OX_CALL(Contour, GetPerimeter, Part.RealSlot());
+      AddVar(Perimeter, Part.Ref());
     }
   }
-  const TVariant Value = TVariant::Double(Perimeter);
-  Accumulator.Add(Value.Ref());
+  Accumulator.Add(Perimeter.Ref());
 }
 
 void RunFill(IOrvexApplication* App, const TStatSchemeFieldFill& Scheme, TProgress& FillProgress,

@@ -6,7 +6,6 @@
 
 #include "support/Errors.h"
 #include "support/Forms.h"
-#include "support/FpuControl.h"
 #include "support/Strings.h"
 
 namespace Quorin {
@@ -33,7 +32,6 @@ void ShowReportText(const std::string& Message) noexcept {
   try {
     std::wstring Text = ToWide(ErrorReportText(Message));
     std::wstring Caption = ToWide(ApplicationTitle);
-    THostFpuScope Fpu;  // its loop serves the host's windows too
     MessageBoxW(ActiveFormWindow(), Text.c_str(), Caption.c_str(), MB_ICONERROR | MB_OK);
   } catch (...) {
     // Out of memory while building the texts: nothing left to show it with.

@@ -18,7 +18,6 @@
 #include <string>
 
 #include "support/ComPtr.h"
-#include "support/FpuControl.h"
 #include "support/Strings.h"
 
 namespace Quorin {
@@ -90,11 +89,7 @@ void ClearErrorInfo() noexcept;
 template <class Call>
 inline void HostInvoke(const char* Method, Call&& C) {
   ClearErrorInfo();
-  HRESULT Hr;
-  {
-    THostFpuScope Fpu;  // the host's code under the host's floating-point state
-    Hr = C();
-  }
+  const HRESULT Hr = C();
   if (FAILED(Hr)) RaiseHostError(Hr, Method);
 }
 
@@ -140,7 +135,7 @@ inline T HostValue(const char* Method, Call&& C) {
   ::Quorin::HostText(#Method, [&](BSTR* Out_) {                                           \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \
   })
-// A plain result of type T (long, double, VARIANT_BOOL).
+// A plain result of type T (long, VARIANT_BOOL; a double goes into a variant, see RealSlot).
 #define OX_VAL(T, Obj, Method, ...)                                                       \
   ::Quorin::HostValue<T>(#Method, [&](T* Out_) {                                          \
     return ::Quorin::RawPtr(Obj)->Method(__VA_ARGS__ __VA_OPT__(, ) Out_);                \

@@ -544,7 +544,6 @@ bool TForm::CommandHandler(int, int, HWND) { return false; }
 bool TForm::NotifyHandler(const NMHDR&, LRESULT&) { return false; }
 
 INT_PTR CALLBACK TForm::DialogProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  TModuleFpuScope Fpu;
   if (Msg == WM_INITDIALOG) {
     TForm* Form = reinterpret_cast<TForm*>(LParam);
     SetWindowLongPtrW(Window, DWLP_USER, reinterpret_cast<LONG_PTR>(Form));

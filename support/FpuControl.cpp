@@ -6,9 +6,9 @@ namespace Quorin {
 
 namespace {
 
-constexpr uint16_t X87Masks = 0x003F;   // invalid, denormal, zero divide, overflow, underflow, precision
-constexpr uint32_t SseMasks = 0x1F80;
-constexpr uint32_t SseFlags = 0x003F;
+// The x87 status word's bits that are the host's to keep: the exception flags, stack fault,
+// error summary and busy. The condition codes and the stack top are the registers' own.
+constexpr uint32_t X87HostStatus = 0x80FF;
 
 bool HasSse() noexcept {
 #if defined(__x86_64__)
@@ -19,62 +19,48 @@ bool HasSse() noexcept {
 #endif
 }
 
-int Depth = 0;
-TFpuState HostState, ModuleState;
-
-// Back to the module's state from the host's: every exception masked, so the flags the host's
-// code left cannot fire and need no clearing (fnclex costs more than the rest together).
-void LoadModuleState() noexcept {
-  __asm__ __volatile__("fldcw %0" : : "m"(ModuleState.X87));
-  if (HasSse()) __asm__ __volatile__("ldmxcsr %0" : : "m"(ModuleState.Mxcsr));
-}
+// The x87 environment as FNSTENV stores it (the same 28 bytes in 32- and 64-bit mode):
+// control word, status word, tag word, then the last instruction's and operand's addresses.
+struct TX87Env {
+  uint32_t Control, Status, Tags, Rest[4];
+};
 
 }  // namespace
 
-TFpuState CurrentFpuState() noexcept {
-  TFpuState S;
-  __asm__ __volatile__("fnstcw %0" : "=m"(S.X87));
-  if (HasSse()) __asm__ __volatile__("stmxcsr %0" : "=m"(S.Mxcsr));
-  return S;
-}
-
-void LoadFpuState(const TFpuState& State) noexcept {
-  __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(State.X87));
-  if (HasSse()) __asm__ __volatile__("ldmxcsr %0" : : "m"(State.Mxcsr));
-}
-
-TFpuState MaskedFpuState(const TFpuState& State) noexcept {
-  TFpuState S = State;
-  S.X87 |= X87Masks;
-  if (HasSse()) S.Mxcsr = (S.Mxcsr | SseMasks) & ~SseFlags;
-  return S;
-}
-
-TModuleFpuScope::TModuleFpuScope() noexcept
-    : FSaved(CurrentFpuState()), FPrevHost(HostState), FPrevModule(ModuleState) {
-  // Entered from the host, or from host code that the module called or dispatched a message
-  // to: what is in force is the host's. Entered from the module itself: nothing changes.
-  if (Depth == 0 || FSaved != ModuleState) {
-    HostState = FSaved;
-    ModuleState = MaskedFpuState(FSaved);
+TModuleFpuScope::TModuleFpuScope(bool Enter) noexcept
+    : FEntered(Enter), FX87Control(0), FX87Status(0), FMxcsr(0) {
+  if (!FEntered) return;
+  // FNSTENV does not wait for a pending exception and masks every exception after storing, so
+  // nothing the host left behind fires on the loads that follow.
+  TX87Env Env;
+  __asm__ __volatile__("fnstenv %0" : "=m"(Env) : : "memory");
+  FX87Control = static_cast<uint16_t>(Env.Control);
+  FX87Status = static_cast<uint16_t>(Env.Status);
+  __asm__ __volatile__("fldcw %0" : : "m"(ModuleX87) : "memory");
+  if (HasSse()) {
+    __asm__ __volatile__("stmxcsr %0" : "=m"(FMxcsr) : : "memory");
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(ModuleMxcsr) : "memory");
   }
-  ++Depth;
-  if (FSaved != ModuleState) LoadFpuState(ModuleState);
 }
 
 TModuleFpuScope::~TModuleFpuScope() {
-  --Depth;
-  LoadFpuState(FSaved);
-  HostState = FPrevHost;
-  ModuleState = FPrevModule;
-}
-
-THostFpuScope::THostFpuScope() noexcept : FActive(Depth > 0 && HostState != ModuleState) {
-  if (FActive) LoadFpuState(HostState);
-}
-
-THostFpuScope::~THostFpuScope() {
-  if (FActive) LoadModuleState();
+  if (!FEntered) return;
+  if (HasSse()) __asm__ __volatile__("ldmxcsr %0" : : "m"(FMxcsr) : "memory");
+  uint16_t Status;
+  __asm__ __volatile__("fnstsw %0" : "=m"(Status) : : "memory");
+  if (((Status ^ FX87Status) & X87HostStatus) == 0) {
+    // No flag of the module's own: the host's control word is all there is to give back.
+    __asm__ __volatile__("fldcw %0" : : "m"(FX87Control) : "memory");
+    return;
+  }
+  // The module's arithmetic raised flags (inexact, invalid, overflow...): the host gets its own
+  // back and none of ours, which would otherwise fire at its next x87 instruction wherever it
+  // unmasks them.
+  TX87Env Env;
+  __asm__ __volatile__("fnstenv %0" : "=m"(Env) : : "memory");
+  Env.Control = (Env.Control & 0xFFFF0000u) | FX87Control;
+  Env.Status = (Env.Status & ~X87HostStatus) | (FX87Status & X87HostStatus);
+  __asm__ __volatile__("fldenv %0" : : "m"(Env) : "memory");
 }
 
 }  // namespace Quorin

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "support/FpuControl.h"
 
 namespace Quorin {
 
@@ -40,8 +39,6 @@ void RemoveDialogWindow(HWND Window) {
 }
 
 void DispatchMessageOf(MSG& Msg) {
-  // The window may be the host's; the module's own procedures mask again on entry.
-  THostFpuScope Fpu;
   // The most recently opened form first: it is the one in front.
   const auto& W = DialogWindowList();
   for (auto It = W.rbegin(); It != W.rend(); ++It) {

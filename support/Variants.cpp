@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "support/Errors.h"
+#include "support/FpuControl.h"
 
 namespace Quorin {
 
@@ -48,10 +49,10 @@ TVariant TVariant::UInt8(uint8_t V) {
   return R;
 }
 
-TVariant TVariant::Double(double V) {
+TVariant TVariant::RealZero() {
   TVariant R;
   V_VT(R.Ptr()) = VT_R8;
-  V_R8(R.Ptr()) = V;
+  V_I8(R.Ptr()) = 0;  // the bits of +0.0
   return R;
 }
 
@@ -90,6 +91,13 @@ bool IsNumericKind(VARTYPE Kind) noexcept {
 
 namespace {
 
+// A value that is an object: oleaut32 asks it for its value, which is the host's code and runs
+// under the host's floating-point state, so no module scope is held around it.
+bool HoldsObject(const VARIANT& V) noexcept {
+  const VARTYPE Kind = V_VT(&V) & VT_TYPEMASK;
+  return Kind == VT_DISPATCH || Kind == VT_UNKNOWN;
+}
+
 // oleaut32's arithmetic and comparison refuse the signed 8-bit, unsigned 16-bit and unsigned
 // 32-bit kinds (DISP_E_BADVARTYPE). They are widened without loss first: the first two to a
 // 32-bit integer, the third to a 64-bit one. These kinds hold no resources, so Tmp needs no
@@ -112,6 +120,7 @@ void AddVar(TVariant& Acc, const VARIANT& V) {
   // else, and a 32-bit sum that overflows, goes to VarAdd.
   VARIANT& A = *Acc.Ptr();
   if (V_VT(&A) == VT_R8 && V_VT(&V) == VT_R8) {
+    TModuleFpuScope Fpu;
     V_R8(&A) += V_R8(&V);
     return;
   }
@@ -124,14 +133,20 @@ void AddVar(TVariant& Acc, const VARIANT& V) {
   }
   VARIANT TA, TB;
   TVariant Sum;
-  OleCheck(VarAdd(Widened(Acc.Ref(), TA), Widened(V, TB), Sum.Put()));
+  {
+    TModuleFpuScope Fpu(!HoldsObject(Acc.Ref()) && !HoldsObject(V));
+    OleCheck(VarAdd(Widened(Acc.Ref(), TA), Widened(V, TB), Sum.Put()));
+  }
   Acc = std::move(Sum);
 }
 
 TVariant DivideVar(const VARIANT& A, int32_t Count) {
   VARIANT TA;
   TVariant Divisor = TVariant::Int32(Count), Result;
-  OleCheck(VarDiv(Widened(A, TA), Divisor.Ptr(), Result.Put()));
+  {
+    TModuleFpuScope Fpu(!HoldsObject(A));
+    OleCheck(VarDiv(Widened(A, TA), Divisor.Ptr(), Result.Put()));
+  }
   return Result;
 }
 
@@ -199,6 +214,7 @@ int FromVarCmp(HRESULT Hr, VARTYPE A, VARTYPE B) {
 
 int CompareVar(const VARIANT& A, const VARIANT& B) {
   const VARTYPE KA = V_VT(&A), KB = V_VT(&B);
+  TModuleFpuScope Fpu(!HoldsObject(A) && !HoldsObject(B));
   VARIANT TA, TB;
   VARIANT* PA = Widened(A, TA);
   VARIANT* PB = Widened(B, TB);
@@ -218,18 +234,31 @@ int CompareVar(const VARIANT& A, const VARIANT& B) {
   return FromVarCmp(VarCmp(PA, PB, LOCALE_USER_DEFAULT, 0), KA, KB);
 }
 
+namespace {
+
+// The nearest double (a 64-bit integer may not have one exactly).
+TVariant DoubleOf(long long Value) {
+  TVariant R;
+  V_VT(R.Ptr()) = VT_R8;
+  TModuleFpuScope Fpu;
+  V_R8(R.Ptr()) = static_cast<double>(Value);
+  return R;
+}
+
+}  // namespace
+
 TVariant ToAutomationVar(const VARIANT& V) {
   switch (V_VT(&V)) {
     case VT_I1: return TVariant::Int32(V_I1(&V));
     case VT_UI1: return TVariant::Int32(V_UI1(&V));
     case VT_UI2: return TVariant::Int32(V_UI2(&V));
     case VT_UI4:
-      if (V_UI4(&V) & 0x80000000u) return TVariant::Double(static_cast<double>(V_UI4(&V)));
+      if (V_UI4(&V) & 0x80000000u) return DoubleOf(V_UI4(&V));
       return TVariant::Int32(static_cast<int32_t>(V_UI4(&V)));
     case VT_I8:
       if (V_I8(&V) >= INT32_MIN && V_I8(&V) <= INT32_MAX)
         return TVariant::Int32(static_cast<int32_t>(V_I8(&V)));
-      return TVariant::Double(static_cast<double>(V_I8(&V)));
+      return DoubleOf(V_I8(&V));
     default:
       return TVariant(V);
   }

@@ -21,7 +21,16 @@ public:
 
   static TVariant Int32(int32_t V);
   static TVariant UInt8(uint8_t V);
-  static TVariant Double(double V);
+  // For code that holds a double (the module's code passes doubles only inside variants).
+  static TVariant Double(double V) {
+    TVariant R;
+    V_VT(R.Ptr()) = VT_R8;
+    V_R8(R.Ptr()) = V;
+    return R;
+  }
+  // A VT_R8 that the caller fills through RealSlot (an [out] double of a host call).
+  static TVariant RealZero();
+  double* RealSlot() noexcept { return &V_R8(&FValue); }
   static TVariant Text(const std::string& V);  // VT_BSTR, widened from the module's form
   static TVariant Null();
 
