@@ -30,13 +30,15 @@ HINSTANCE ThisModule() noexcept {
 }
 
 TComPtr<ITypeLib> ModuleTypeLib() {
-  static TComPtr<ITypeLib> Lib;
-  if (!Lib) {
+  // Loaded once, by the first thread that asks (a failure is tried again by the next call).
+  static const TComPtr<ITypeLib> Lib = [] {
     wchar_t Path[MAX_PATH + 1];
     DWORD N = GetModuleFileNameW(ThisModule(), Path, MAX_PATH);
     if (N == 0 || N >= MAX_PATH) RaiseLastOSError();
-    OleCheck(LoadTypeLibEx(Path, REGKIND_NONE, Lib.Put()));
-  }
+    TComPtr<ITypeLib> Loaded;
+    OleCheck(LoadTypeLibEx(Path, REGKIND_NONE, Loaded.Put()));
+    return Loaded;
+  }();
   return Lib;
 }
 

@@ -92,13 +92,15 @@ HRESULT TComModuleFactory::LockServer(BOOL Lock) {
 const CLSID& TComModuleFactory::ClassId() const noexcept { return CLSID_ComModule; }
 
 void TComModuleFactory::EnsureTypeInfo() {
+  if (InterlockedCompareExchange(&FLoaded, 0, 0)) return;
+  TSpinLock::TGuard Guard(FLoading);
   if (FLoaded) return;
   TComPtr<ITypeLib> Lib = ModuleTypeLib();
   FInfo = ReadAutoClassInfo(Lib.Get(), CLSID_ComModule, "TComModule", &TComModule::Implements);
   TBStr LibName;
   OleCheck(Lib->GetDocumentation(-1, LibName.Put(), nullptr, nullptr, nullptr));
   FLibName = LibName.ToWideString();
-  FLoaded = true;
+  InterlockedExchange(&FLoaded, 1);
 }
 
 const TComPtr<ITypeInfo>& TComModuleFactory::ClassTypeInfo() { EnsureTypeInfo(); return FInfo.ClassInfo; }

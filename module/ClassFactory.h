@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "support/ThreadState.h"
 #include "support/ComPtr.h"
 
 namespace Quorin {
@@ -53,7 +54,9 @@ private:
   void EnsureTypeInfo();
 
   LONG FRefCount = 0;
-  bool FLoaded = false;
+  // Read once, by whichever apartment asks first; the others wait for it.
+  volatile LONG FLoaded = 0;
+  TSpinLock FLoading;
   TAutoClassInfo FInfo;
   std::wstring FLibName;
 };

@@ -1,20 +1,20 @@
 #include "support/FormUtils.h"
 
+#include "support/ThreadState.h"
+
 namespace Quorin {
 
-namespace {
-
-// Off when the module is loaded.
-bool HelpCursorOn = false;
-const TExForm* HelpCursorOwner = nullptr;
-
-}  // namespace
-
-bool HelpCursorActive() noexcept { return HelpCursorOn; }
-const TExForm* HelpCursorForm() noexcept { return HelpCursorOwner; }
+bool HelpCursorActive() { return ThisThreadState().HelpCursorOn; }
+const TExForm* HelpCursorForm() { return ThisThreadState().HelpCursorOwner; }
 
 TExForm::~TExForm() {
-  if (HelpCursorOwner == this) HelpCursorOwner = nullptr;
+  // A form is destroyed on the thread that made it, whose state records it.
+  try {
+    TThreadState& State = ThisThreadState();
+    if (State.HelpCursorOwner == this) State.HelpCursorOwner = nullptr;
+  } catch (...) {
+    // No state could be made: then none records this form.
+  }
 }
 
 bool TExForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
@@ -24,14 +24,15 @@ bool TExForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
       return true;
     case WM_SYSCOMMAND:
       if ((WParam & 0xFFF0) == SC_CONTEXTHELP) {
-        HelpCursorOn = true;
-        HelpCursorOwner = this;
+        TThreadState& State = ThisThreadState();
+        State.HelpCursorOn = true;
+        State.HelpCursorOwner = this;
         Result = 0;
         return true;
       }
       break;
     case WM_SETCURSOR:
-      if (HelpCursorOn && HelpCursorOwner == this) {
+      if (HelpCursorForm() == this && HelpCursorActive()) {
         SetCursor(LoadCursorW(nullptr, IDC_HELP));
         Result = 1;
         return true;

@@ -9,7 +9,8 @@
 //   WM_SETCURSOR             when the state is on and this is the recorded form: the system help
 //                            cursor (IDC_HELP), result 1; otherwise the inherited handling.
 // Nothing switches the state off again; clicks and keys keep working as usual. A recorded form
-// that is destroyed is forgotten (the state stays on, over no form).
+// that is destroyed is forgotten (the state stays on, over no form). The state is the thread's
+// (see below).
 //
 // TNonModalForm adds nothing: its forms keep the owner their creation gives them.
 #pragma once
@@ -32,8 +33,10 @@ public:
   using TExForm::TExForm;
 };
 
-// The module's help-cursor state.
-bool HelpCursorActive() noexcept;
-const TExForm* HelpCursorForm() noexcept;
+// The help-cursor state of the calling thread: one per user-interface thread, as Windows keeps
+// the cursor and the mouse capture per thread; a host thread's context help shows over that
+// thread's forms and never over another thread's.
+bool HelpCursorActive();
+const TExForm* HelpCursorForm();
 
 }  // namespace Quorin

@@ -6,6 +6,7 @@
 #include "support/ErrorReport.h"
 #include "support/Errors.h"
 #include "support/Strings.h"
+#include "support/ThreadState.h"
 
 namespace Quorin {
 
@@ -22,14 +23,10 @@ HINSTANCE ModuleInstance() noexcept {
   return Instance;
 }
 
-namespace {
-int FormDpiOverride = 0;
-}  // namespace
+void SetFormDpi(int Dpi) { ThisThreadState().FormDpi = Dpi > 0 ? Dpi : 0; }
 
-void SetFormDpi(int Dpi) noexcept { FormDpiOverride = Dpi > 0 ? Dpi : 0; }
-
-int ScreenDpi() noexcept {
-  if (FormDpiOverride) return FormDpiOverride;
+int ScreenDpi() {
+  if (const int Dpi = ThisThreadState().FormDpi) return Dpi;
   static int Dpi = [] {
     HDC Dc = GetDC(nullptr);
     int Value = Dc ? GetDeviceCaps(Dc, LOGPIXELSY) : DesignDpi;
@@ -39,7 +36,7 @@ int ScreenDpi() noexcept {
   return Dpi;
 }
 
-int ScalePixels(int Value) noexcept { return MulDiv(Value, ScreenDpi(), DesignDpi); }
+int ScalePixels(int Value) { return MulDiv(Value, ScreenDpi(), DesignDpi); }
 
 HANDLE ModuleActCtx() noexcept {
   static TActCtx Context = [] {
@@ -69,8 +66,9 @@ TActivationScope::~TActivationScope() {
 }
 
 void InitFormRuntime() {
-  static bool Done = false;
-  if (Done) return;
+  // Once per process; two threads' first forms may both register the classes, which is harmless.
+  static volatile LONG Done = 0;
+  if (InterlockedCompareExchange(&Done, 0, 0)) return;
   TActivationScope Scope;
   // The common controls of the module's activation context (version 6), not necessarily the
   // ones the program imported.
@@ -82,7 +80,7 @@ void InitFormRuntime() {
   INITCOMMONCONTROLSEX Icc = {sizeof Icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   if (!(Init ? Init(&Icc) : InitCommonControlsEx(&Icc))) RaiseLastOSError();
   // The library stays loaded while the module is: its classes are in use by the forms.
-  Done = true;
+  InterlockedExchange(&Done, 1);
 }
 
 // ---- dialog templates -----------------------------------------------------------------------

@@ -73,12 +73,12 @@ HINSTANCE ModuleInstance() noexcept;
 
 // The resolution the forms are scaled to (the screen's, read once), and a design-resolution
 // length scaled to it.
-int ScreenDpi() noexcept;
-int ScalePixels(int Value) noexcept;
-// Forms created from now on are scaled to Dpi instead of the screen's resolution (0: the
+int ScreenDpi();
+int ScalePixels(int Value);
+// Forms that this thread creates from now on are scaled to Dpi instead of the screen's resolution (0: the
 // screen's again): their layout, their fonts and the label fitting. For tests and pictures at
 // other resolutions without restarting the system.
-void SetFormDpi(int Dpi) noexcept;
+void SetFormDpi(int Dpi);
 
 // The module's activation context (from its manifest resource id 2), made once; null when the
 // module has no manifest. InitFormRuntime registers the common controls inside it, once.

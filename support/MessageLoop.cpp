@@ -3,28 +3,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/ThreadState.h"
 
 namespace Quorin {
 
 namespace {
 
-std::vector<HWND>& DialogWindowList() {
-  static std::vector<HWND> Windows;
-  return Windows;
-}
-
-struct TIdleEntry {
-  TIdleHandle Handle;
-  TIdleHandler Handler;
-};
-
-std::vector<TIdleEntry>& IdleHandlers() {
-  static std::vector<TIdleEntry> Handlers;
-  return Handlers;
-}
-
-TIdleHandle NextIdleHandle = 1;
-bool QuitSeen = false;
+std::vector<HWND>& DialogWindowList() { return ThisThreadState().DialogWindows; }
+std::vector<TIdleEntry>& IdleHandlers() { return ThisThreadState().IdleHandlers; }
 
 }  // namespace
 
@@ -59,7 +45,7 @@ bool DispatchNextMessage(bool& Quit) {
   MSG Msg;
   if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (Msg.message == WM_QUIT) {
-    QuitSeen = true;
+    ThisThreadState().QuitSeen = true;
     Quit = true;
     PostQuitMessage(static_cast<int>(Msg.wParam));
     return false;
@@ -74,11 +60,12 @@ void ProcessMessages() {
   }
 }
 
-bool QuitPending() { return QuitSeen; }
+bool QuitPending() { return ThisThreadState().QuitSeen; }
 
 TIdleHandle AddIdleHandler(TIdleHandler Handler) {
-  TIdleHandle Handle = NextIdleHandle++;
-  IdleHandlers().push_back({Handle, std::move(Handler)});
+  TThreadState& State = ThisThreadState();
+  TIdleHandle Handle = State.NextIdleHandle++;
+  State.IdleHandlers.push_back({Handle, std::move(Handler)});
   return Handle;
 }
 

@@ -1,11 +1,14 @@
-// The module's message handling on the host's user-interface thread: the message pump that long
-// jobs call to stay repainted and clickable, the application's idle event, and the dialog
+// The module's message handling on a user-interface thread of the host: the message pump that
+// long jobs call to stay repainted and clickable, the application's idle event, and the dialog
 // keyboard handling (Tab, Enter, Esc) that every loop of the module applies to its open forms.
+// All of it is the calling thread's (support/ThreadState.h): its forms, its handlers.
 #pragma once
 
 #include <windows.h>
 #include <functional>
 #include <vector>
+
+#include "support/ThreadState.h"
 
 namespace Quorin {
 
@@ -31,8 +34,6 @@ bool QuitPending();
 
 // The application's idle event: handlers run, in the order they were added, each time a loop
 // of the module finds the queue empty. Handlers must not throw (wrap their bodies).
-using TIdleHandler = std::function<void()>;
-using TIdleHandle = unsigned;
 TIdleHandle AddIdleHandler(TIdleHandler Handler);
 void RemoveIdleHandler(TIdleHandle Handle);
 void RunIdleHandlers();

@@ -576,3 +576,116 @@ TEST(HostProcess, SumsAndMeansAreIeeeDoublesUnderAHostsPrecisionAndRounding) {
   FreeLibrary(Module);
   CoUninitialize();
 }
+
+namespace {
+
+// One host thread: a single-threaded apartment with its own window, host, ComModule and
+// floating-point state, running a whole wizard session.
+struct THostThread {
+  THostThread(HMODULE M, const TFpuControl& S) : Module(M), State(S) {}
+  HMODULE Module;
+  TFpuControl State;
+  TSession Session;
+  HANDLE Handle = nullptr;
+
+  static DWORD WINAPI Main(void* Self) {
+    THostThread& T = *static_cast<THostThread*>(Self);
+    if (FAILED(CoInitialize(nullptr))) return 1;
+    T.Session.Run(T.Module, T.State);
+    CoUninitialize();
+    return 0;
+  }
+  void Start() { Handle = CreateThread(nullptr, 0, Main, this, 0, nullptr); }
+  void Join() {
+    ASSERT_NE(Handle, nullptr);
+    WaitForSingleObject(Handle, INFINITE);
+    CloseHandle(Handle);
+  }
+};
+
+}  // namespace
+
+// Two host threads, one under Delphi's unmasked state and one under the default, each showing
+// its own wizard and running every function through its controls: first in turn, then at the
+// same time (a race, so several times). Each session finishes with the values of the reference,
+// its own host calls and returns under its own thread's state, and only the messages the
+// reference shows.
+TEST(HostProcess, TwoHostThreadsEachRunTheirOwnWizardUnderTheirOwnState) {
+  const std::vector<TResult> Reference = ReferenceRuns();
+  HMODULE Module = LoadModule();
+  ASSERT_NE(Module, nullptr);
+  for (int Round = 0; Round < 4; ++Round) {
+    SCOPED_TRACE(Round == 0 ? "in turn" : "at the same time, round " + std::to_string(Round));
+    THostThread A{Module, DelphiHost}, B{Module, IeeeDouble};
+    A.Start();
+    if (Round == 0) A.Join();
+    B.Start();
+    if (Round != 0) A.Join();
+    B.Join();
+    for (THostThread* T : {&A, &B}) {
+      SCOPED_TRACE(T == &A ? "thread under Delphi's state" : "thread under the default state");
+      T->Session.ExpectHostStateKept();
+      ExpectSameValues(T->Session.D.Results, Reference);
+      // No message box but those of the runs that the reference fails too.
+      size_t RunMessages = 0;
+      for (const TResult& R : T->Session.D.Results) RunMessages += R.Message.empty() ? 0 : 1;
+      EXPECT_EQ(T->Session.D.Boxes.size(), RunMessages)
+          << (T->Session.D.Boxes.empty() ? std::string() : Quorin::ToAnsi(T->Session.D.Boxes[0]));
+    }
+  }
+  FreeLibrary(Module);
+}
+
+namespace {
+
+// The process's kernel handles: the values that GetHandleInformation accepts (wine answers 0
+// for GetProcessHandleCount).
+std::vector<uintptr_t> KernelHandles() {
+  std::vector<uintptr_t> Handles;
+  for (uintptr_t H = 4; H < 0x10000; H += 4) {
+    DWORD Flags;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(H), &Flags)) Handles.push_back(H);
+  }
+  return Handles;
+}
+
+// Loads the DLL, optionally makes a ComModule bound to a host, and unloads the DLL again.
+void LoadAndUnload(HostSim::THost& Host, bool MakeObject) {
+  HMODULE Module = LoadModule();
+  ASSERT_NE(Module, nullptr);
+  if (MakeObject) {
+    using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto GetClassObject = reinterpret_cast<TGetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+    ASSERT_NE(GetClassObject, nullptr);
+    TComPtr<IClassFactory> Factory;
+    TComPtr<IComModule> Object;
+    ASSERT_HRESULT_SUCCEEDED(GetClassObject(CLSID_ComModule, IID_IClassFactory, Factory.PutVoid()));
+    ASSERT_HRESULT_SUCCEEDED(Factory->CreateInstance(nullptr, IID_IComModule, Object.PutVoid()));
+    TComPtr<IOrvexApplication> App = Host.Application();
+    EXPECT_HRESULT_SUCCEEDED(Object->Init(reinterpret_cast<OrvexApplication*>(App.Get())));
+  }
+  EXPECT_TRUE(FreeLibrary(Module));
+  EXPECT_EQ(GetModuleHandleW(L"Quorin.dll"), nullptr);
+}
+
+}  // namespace
+
+// A host that unloads idle plug-ins loses nothing each time.
+TEST(HostProcess, LoadingAndUnloadingTheModuleLeavesNoHandleInTheProcess) {
+  ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+  HostSim::THost Host;
+  BuildQuarters(Host);
+  // The first rounds bring in what stays loaded whatever the module does (system DLLs).
+  LoadAndUnload(Host, true);
+  LoadAndUnload(Host, false);
+  const std::vector<uintptr_t> Before = KernelHandles();
+  for (int I = 0; I < 50; ++I) LoadAndUnload(Host, I % 2 == 0);
+  const std::vector<uintptr_t> After = KernelHandles();
+  std::string New;
+  for (uintptr_t H : After)
+    if (std::find(Before.begin(), Before.end(), H) == Before.end()) New += " " + std::to_string(H);
+  EXPECT_EQ(After.size(), Before.size()) << "new handles:" << New;
+  EXPECT_EQ(Host.LiveObjects(), 0);
+  CoUninitialize();
+}
