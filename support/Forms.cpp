@@ -394,7 +394,7 @@ void TForm::FitLabelHeight(HWND Label, const std::vector<std::wstring>& Texts) {
       if (R.top < FirstBelow) FirstBelow = R.top;
     }
   }
-  if (FirstBelow != INT_MAX && FirstBelow - Shift < NewBottom + ScalePixels(2))
+  if (FirstBelow != INT_MAX && FirstBelow + Shift < NewBottom + ScalePixels(2))
     Shift = NewBottom + ScalePixels(2) - FirstBelow;
   SetWindowPos(Label, nullptr, 0, 0, Own.right - Own.left, NewBottom - Own.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -97,6 +97,26 @@ TEST(FormLayout, ControlsStandAtTheTemplatesPixelsScaledToTheScreen) {
   EXPECT_FALSE(IsWindowVisible(Form->Handle()));  // created hidden
 }
 
+TEST(FormLayout, AGrownLabelMovesWhatIsBelowItByAsMuchAsItGrew) {
+  // The test form's label ends 7 pixels above the tree: that gap stays as designed.
+  auto Form = CreateForm<TTestForm>(nullptr);
+  HWND Label = Form->Control(IDC_TEST_LABEL), Tree = Form->Control(IDC_TEST_TREE);
+  const RECT Before = ClientRectOf(Label), TreeBefore = ClientRectOf(Tree),
+             OkBefore = ClientRectOf(Form->Control(IDOK));
+  ASSERT_EQ(TreeBefore.top - Before.bottom, 7);
+  RECT Client;
+  GetClientRect(Form->Handle(), &Client);
+  const LONG Height = Client.bottom;
+  Form->FitLabelHeight(Label, {L"Надпись, которой нужно больше строк, чем ей дала форма: она "
+                               L"растёт, а всё, что под ней, опускается ровно на столько же."});
+  const LONG Growth = ClientRectOf(Label).bottom - Before.bottom;
+  ASSERT_GT(Growth, 0);
+  EXPECT_EQ(ClientRectOf(Tree).top, TreeBefore.top + Growth);
+  EXPECT_EQ(ClientRectOf(Form->Control(IDOK)).top, OkBefore.top + Growth);
+  GetClientRect(Form->Handle(), &Client);
+  EXPECT_EQ(Client.bottom, Height + Growth);
+}
+
 TEST(FormLayout, FormsGetCommonControlsSix) {
   {
     // Inside the module's activation context the library is the side-by-side version 6.
