@@ -16,6 +16,7 @@ namespace {
 
 std::wstring ThePackage() { return WindowsPath(QUORIN_MSI_UNIX_PATH); }
 std::wstring ThePreviousPackage() { return WindowsPath(QUORIN_PREVIOUS_MSI_UNIX_PATH); }
+std::wstring TheRebuiltPackage() { return WindowsPath(QUORIN_REBUILT_MSI_UNIX_PATH); }
 std::wstring Client() { return L"\"" + WindowsPath(PACKAGE_CLIENT_UNIX_PATH) + L"\""; }
 
 // What an installation can leave behind: the machine's and the user's software keys (without
@@ -36,6 +37,15 @@ std::vector<std::string> MachineState() {
     for (const std::string& Line : FolderTree(Folder)) State.push_back(Line);
   std::sort(State.begin(), State.end());
   return State;
+}
+
+// The entries of Programs and Features named Quorin.
+long QuorinEntries() {
+  const std::vector<std::string> Lines =
+      RegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+  return std::count_if(Lines.begin(), Lines.end(), [](const std::string& Line) {
+    return Line.find(": DisplayName = sz:\"Quorin\"") != std::string::npos;
+  });
 }
 
 class Package : public ::testing::Test {
@@ -149,6 +159,32 @@ TEST_F(Package, UpgradeFromALowerVersionLeavesOneProductWithTheNewFile) {
   ASSERT_EQ(Msiexec(L"/x", ThePackage()), 0);
   EXPECT_TRUE(InstalledProducts().empty());
   EXPECT_EQ(ModuleEntries(), std::vector<std::string>());
+}
+
+TEST_F(Package, ARebuildOfTheSameVersionReplacesTheInstalledOne) {
+  const std::vector<std::string> Before = MachineState();
+  ASSERT_EQ(Msiexec(L"/i", ThePackage()), 0);
+  ASSERT_EQ(InstalledProducts().size(), 1u);
+  const std::wstring First = InstalledProducts()[0];
+  const std::vector<std::string> Entries = ModuleEntries();
+
+  ASSERT_EQ(Msiexec(L"/i", TheRebuiltPackage()), 0);
+  const std::vector<std::wstring> Products = InstalledProducts();
+  ASSERT_EQ(Products.size(), 1u);
+  EXPECT_NE(Products[0], First);
+  EXPECT_EQ(QuorinEntries(), 1);
+  // The later file: the rebuilt DLL is a few bytes longer than the first.
+  WIN32_FILE_ATTRIBUTE_DATA Installed = {}, Rebuilt = {};
+  const std::wstring RebuiltDll = WindowsPath(QUORIN_REBUILT_DLL_UNIX_PATH);
+  ASSERT_TRUE(GetFileAttributesExW(RebuiltDll.c_str(), GetFileExInfoStandard, &Rebuilt));
+  ASSERT_TRUE(GetFileAttributesExW(InstalledDll().c_str(), GetFileExInfoStandard, &Installed));
+  EXPECT_EQ(Installed.nFileSizeLow, Rebuilt.nFileSizeLow);
+  EXPECT_EQ(Difference(Entries, ModuleEntries()), std::vector<std::string>());
+  EXPECT_EQ(RunProgram(Client() + L" \"" + InstalledDll() + L"\""), 0);
+
+  ASSERT_EQ(Msiexec(L"/x", TheRebuiltPackage()), 0);
+  EXPECT_TRUE(InstalledProducts().empty());
+  EXPECT_EQ(Difference(Before, MachineState()), std::vector<std::string>());
 }
 
 TEST_F(Package, UninstallLeavesNoFileAndNoKey) {
