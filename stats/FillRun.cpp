@@ -181,7 +181,7 @@ void TFillRun::GatherTable(IOrvexMapObject* Object, IOrvexTable* Table, const TS
 
 void TFillRun::GatherPerimeter(IOrvexMapObject* Object, TStatAccumulator& Accumulator) {
   // Doubles are added as variants: the module computes in floating point only there.
-  TVariant Perimeter = TVariant::RealZero(), Part = TVariant::RealZero();
+  TVariant Perimeter = TVariant::RealZero();
   TComPtr<IOrvexShapes> Shapes = OX_INTF(IOrvexShapes, Object, GetShapes);
   const LONG Count = OX_VAL(LONG, Shapes, GetCount);
   for (LONG M = 0; M < Count; ++M) {
@@ -189,6 +189,7 @@ void TFillRun::GatherPerimeter(IOrvexMapObject* Object, TStatAccumulator& Accumu
     TComPtr<IOrvexStyle> Style = OX_INTF(IOrvexStyle, Shape, GetStyle);
     if (OX_VAL(LONG, Style, GetFlags) & 1) {
       TComPtr<IOrvexContour> Contour = OX_INTF(IOrvexContour, Shape, GetContour);
+      TVariant Part = TVariant::RealZero();  // 0 when the host writes nothing
       OX_CALL(Contour, GetPerimeter, Part.RealSlot());
       AddVar(Perimeter, Part.Ref());
     }
