@@ -10,8 +10,7 @@
 //   static's first initialisation, an exception's thread-local data), a record with an event and
 //   a duplicated thread handle, and frees it only when the thread ends. The thread that unloads
 //   the module goes on without it, and the handles would stay in the host's process with each
-//   load. (Another thread that used the runtime and outlives the unloading keeps its record: only
-//   a thread's own TLS slot leads to it.)
+//   load. Those of the other threads that used the module are closed with their states.
 #include <windows.h>
 
 #include "support/ThreadState.h"

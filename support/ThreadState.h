@@ -8,6 +8,7 @@
 // allocated on first use, holds the calling thread's TThreadState, made on its first use. A
 // thread's state is freed when the thread ends (DLL_THREAD_DETACH) and every state left, with
 // the slot, when the module is unloaded (DLL_PROCESS_DETACH); see module/ThreadDetach.cpp.
+// A thread's state also knows that thread's record in the statically linked thread runtime.
 #pragma once
 
 #include <windows.h>
@@ -61,17 +62,34 @@ struct TThreadState {
   bool HelpCursorOn = false;
   const TExForm* HelpCursorOwner = nullptr;
 
-  // The registry of every thread's state, for the module's unloading.
+  // The thread's C++ thread-local variables (the runtime's exception data among them): the
+  // module serves the compiler's emulated TLS itself (ThreadState.cpp), so that they are freed
+  // with the thread's state; an entry is a block from AllocateLocal, or null.
+  std::vector<void*> Locals;
+  ~TThreadState();
+
+  // The registry of every thread's state, for the module's unloading: the thread, and the two
+  // handles that the statically linked thread runtime keeps for it until it ends.
+  DWORD ThreadId = 0;
+  HANDLE RuntimeThread = nullptr, RuntimeEvent = nullptr;
   TThreadState* Prev = nullptr;
   TThreadState* Next = nullptr;
+
+  TThreadState() = default;
+  TThreadState(const TThreadState&) = delete;
+  TThreadState& operator=(const TThreadState&) = delete;
 };
 
-// The calling thread's state, made on first use.
+// The calling thread's state, made on first use. The module's entry points make it too (a COM
+// method on a thread is that thread's use of the module), so that the unloading knows the thread.
 TThreadState& ThisThreadState();
 
-// Frees the calling thread's state (the thread ends).
+// Frees the calling thread's state (the thread ends; the thread runtime frees its own record).
 void ReleaseThreadState() noexcept;
-// Frees every thread's state and the TLS slot (the module is unloaded: no thread runs its code).
+// Frees every thread's state and the TLS slot (the module is unloaded: no thread runs its code),
+// and closes the thread runtime's handles of every other thread that used the module: that
+// runtime frees a record only when its thread ends, and after the unloading it is gone. The
+// unloading thread's own record is the runtime's to free (module/ThreadDetach.cpp).
 void ReleaseAllThreadStates() noexcept;
 
 }  // namespace Quorin

@@ -669,9 +669,40 @@ void LoadAndUnload(HostSim::THost& Host, bool MakeObject) {
   EXPECT_EQ(GetModuleHandleW(L"Quorin.dll"), nullptr);
 }
 
+// Another host thread that used the module (an object, a failed call) and goes on living while
+// the module is unloaded, then ends.
+struct TOtherUser {
+  HMODULE Module;
+  HANDLE Used = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE Unloaded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HRESULT Failed = S_OK;
+
+  static DWORD WINAPI Main(void* Self) {
+    TOtherUser& U = *static_cast<TOtherUser*>(Self);
+    if (SUCCEEDED(CoInitialize(nullptr))) {
+      using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+      auto GetClassObject = reinterpret_cast<TGetClassObject>(
+          reinterpret_cast<void*>(GetProcAddress(U.Module, "DllGetClassObject")));
+      TComPtr<IClassFactory> Factory;
+      TComPtr<IComModule> Object;
+      if (GetClassObject &&
+          SUCCEEDED(GetClassObject(CLSID_ComModule, IID_IClassFactory, Factory.PutVoid())) &&
+          SUCCEEDED(Factory->CreateInstance(nullptr, IID_IComModule, Object.PutVoid())))
+        U.Failed = Object->ShowMainDialog();  // no application: an error, raised on this thread
+      Object = nullptr;
+      Factory = nullptr;
+      CoUninitialize();
+    }
+    SetEvent(U.Used);
+    WaitForSingleObject(U.Unloaded, INFINITE);
+    return 0;
+  }
+};
+
 }  // namespace
 
-// A host that unloads idle plug-ins loses nothing each time.
+// A host that unloads idle plug-ins loses nothing each time, also when another of its threads
+// used the module and outlives the unloading.
 TEST(HostProcess, LoadingAndUnloadingTheModuleLeavesNoHandleInTheProcess) {
   ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
   HostSim::THost Host;
@@ -681,6 +712,18 @@ TEST(HostProcess, LoadingAndUnloadingTheModuleLeavesNoHandleInTheProcess) {
   LoadAndUnload(Host, false);
   const std::vector<uintptr_t> Before = KernelHandles();
   for (int I = 0; I < 50; ++I) LoadAndUnload(Host, I % 2 == 0);
+  for (int I = 0; I < 5; ++I) {
+    TOtherUser User{LoadModule()};
+    ASSERT_NE(User.Module, nullptr);
+    HANDLE Thread = CreateThread(nullptr, 0, TOtherUser::Main, &User, 0, nullptr);
+    ASSERT_NE(Thread, nullptr);
+    WaitForSingleObject(User.Used, INFINITE);
+    EXPECT_TRUE(FAILED(User.Failed));
+    EXPECT_TRUE(FreeLibrary(User.Module));
+    SetEvent(User.Unloaded);
+    WaitForSingleObject(Thread, INFINITE);
+    for (HANDLE H : {Thread, User.Used, User.Unloaded}) CloseHandle(H);
+  }
   const std::vector<uintptr_t> After = KernelHandles();
   std::string New;
   for (uintptr_t H : After)
