@@ -1,6 +1,7 @@
 #include "hostsim/demo/DemoGeometry.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cwchar>
 #include <cwctype>
 
@@ -30,13 +31,21 @@ public:
     SkipSpace();
     return FPos < FText.size() && FText[FPos] == C;
   }
+  // A decimal number. Only its own characters are handed to the conversion: the runtime's
+  // wcstod measures the whole rest of the text on every call, which made reading a ring of
+  // n positions take time in n squared.
   bool Number(double& V) {
     SkipSpace();
-    const wchar_t* Start = FText.c_str() + FPos;
-    wchar_t* End = nullptr;
-    V = std::wcstod(Start, &End);
-    if (End == Start) return false;
-    FPos += static_cast<size_t>(End - Start);
+    char Digits[64];
+    size_t N = 0, Pos = FPos;
+    if (Pos < FText.size() && FText[Pos] == L'+') ++Pos;
+    while (Pos < FText.size() && N < sizeof Digits && std::wcschr(L"0123456789.eE+-", FText[Pos]) &&
+           FText[Pos] != L'\0')
+      Digits[N++] = static_cast<char>(FText[Pos++]);
+    if (N == 0 || N == sizeof Digits) return false;
+    const std::from_chars_result Read = std::from_chars(Digits, Digits + N, V);
+    if (Read.ec != std::errc() || Read.ptr == Digits) return false;
+    FPos = Pos - static_cast<size_t>(Digits + N - Read.ptr);
     return true;
   }
   bool Point(TPoint& P) { return Number(P.X) && Number(P.Y); }
