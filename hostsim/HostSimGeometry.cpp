@@ -39,8 +39,20 @@ using TMultiLine = bg::model::multi_linestring<TLine>;
 using TMultiPolygon = bg::model::multi_polygon<TPolygon>;
 using TBox = bg::model::box<TPoint>;
 
+using TSegment = bg::model::segment<TPoint>;
+using TSegmentValue = std::pair<TBox, uint32_t>;  // a segment's box and its number
+
+// The segments of a polygon's rings in a packed R-tree: segment K runs from point Ends[K].first to
+// the point after it in ring Ends[K].second (0 the outer ring, then the holes).
+struct TSegmentIndex {
+  bgi::rtree<TSegmentValue, bgi::quadratic<16>> Tree;
+  std::vector<std::pair<uint32_t, uint32_t>> Ends;
+};
+
 struct TShapeGeometry {
   std::variant<TPoint, TLine, TPolygon> G;
+  // For a polygon of many points: built by the validity check, kept for the relations.
+  std::shared_ptr<const TSegmentIndex> Segments;
 };
 
 void TGeometryDeleter::operator()(TShapeGeometry* Geometry) const noexcept { delete Geometry; }
@@ -63,24 +75,186 @@ void CheckPoint(const TPoint& P) {
 
 TShapeGeometry Checked(TPoint P) {
   CheckPoint(P);
-  return TShapeGeometry{P};
+  return TShapeGeometry{P, nullptr};
 }
 
 TShapeGeometry Checked(TLine L) {
   for (const TPoint& P : L) CheckPoint(P);
   std::string Why;
   if (!bg::is_valid(L, Why)) Invalid(Why);
-  return TShapeGeometry{std::move(L)};
+  return TShapeGeometry{std::move(L), nullptr};
 }
 
+using TPolygonRing = TPolygon::ring_type;
+
+void AppendNumber(std::wstring& Out, double V);
+
+const TPolygonRing& RingOf(const TPolygon& A, uint32_t Ring) {
+  return Ring == 0 ? A.outer() : A.inners()[Ring - 1];
+}
+
+std::string RingName(uint32_t Ring) {
+  return Ring == 0 ? "the outer ring" : "hole " + std::to_string(Ring);
+}
+
+std::string PointText(const TPoint& P) {
+  std::wstring Text;
+  AppendNumber(Text, P.x());
+  Text += L", ";
+  AppendNumber(Text, P.y());
+  return std::string(Text.begin(), Text.end());
+}
+
+// Polygons with fewer points than this are checked by Boost.Geometry alone.
+constexpr size_t IndexedPoints = 256;
+
+// The segments of a polygon's rings (those of length zero left out) in a packed R-tree.
+std::shared_ptr<TSegmentIndex> IndexSegments(const TPolygon& A) {
+  auto Index = std::make_shared<TSegmentIndex>();
+  std::vector<TSegmentValue> Values;
+  for (uint32_t R = 0; R <= A.inners().size(); ++R) {
+    const TPolygonRing& Ring = RingOf(A, R);
+    for (size_t I = 0; I + 1 < Ring.size(); ++I) {
+      if (bg::equals(Ring[I], Ring[I + 1])) continue;
+      Values.emplace_back(bg::return_envelope<TBox>(TSegment(Ring[I], Ring[I + 1])),
+                          static_cast<uint32_t>(Index->Ends.size()));
+      Index->Ends.emplace_back(static_cast<uint32_t>(I), R);
+    }
+  }
+  Index->Tree = bgi::rtree<TSegmentValue, bgi::quadratic<16>>(Values);
+  return Index;
+}
+
+TSegment SegmentOf(const TPolygon& A, const TSegmentIndex& Index, uint32_t K) {
+  const TPolygonRing& Ring = RingOf(A, Index.Ends[K].second);
+  return TSegment(Ring[Index.Ends[K].first], Ring[Index.Ends[K].first + 1]);
+}
+
+enum class TContact { None, Crossing, Other };
+using Side = bg::strategy::side::side_by_triangle<>;
+
+// How the rings of a polygon meet, from every pair of segments whose boxes meet: not at all
+// (only neighbours along a ring sharing their common point), by a crossing of two segments at
+// an inner point of both (Where), or otherwise (touching, overlapping: Boost.Geometry decides).
+TContact RingContacts(const TPolygon& A, const TSegmentIndex& Index, TPoint& Where,
+                      std::pair<uint32_t, uint32_t>& Rings) {
+  TContact Found = TContact::None;
+  std::vector<TSegmentValue> Near;
+  std::vector<TPoint> Points;
+  for (uint32_t K = 0; K < Index.Ends.size(); ++K) {
+    const TSegment S = SegmentOf(A, Index, K);
+    Near.clear();
+    Index.Tree.query(bgi::intersects(bg::return_envelope<TBox>(S)), std::back_inserter(Near));
+    for (const TSegmentValue& V : Near) {
+      if (V.second <= K) continue;
+      const TSegment T = SegmentOf(A, Index, V.second);
+      // Most pairs are told apart by the sides of their end points: neighbours that are not
+      // collinear meet only at their common point, and a segment with both ends on one side of
+      // the other does not meet it.
+      const bool SameRing = Index.Ends[K].second == Index.Ends[V.second].second;
+      if (SameRing && bg::equals(S.second, T.first) && Side::apply(S.first, S.second, T.second) != 0)
+        continue;
+      if (SameRing && bg::equals(T.second, S.first) && Side::apply(S.first, S.second, T.first) != 0)
+        continue;
+      const int T1 = Side::apply(S.first, S.second, T.first), T2 = Side::apply(S.first, S.second, T.second);
+      if (T1 * T2 > 0) continue;
+      const int S1 = Side::apply(T.first, T.second, S.first), S2 = Side::apply(T.first, T.second, S.second);
+      if (S1 * S2 > 0) continue;
+      Points.clear();
+      bg::intersection(S, T, Points);
+      if (Points.empty()) continue;
+      auto IsEnd = [](const TSegment& G, const TPoint& P) {
+        return bg::equals(G.first, P) || bg::equals(G.second, P);
+      };
+      // Neighbours along a ring (the closing point included) meet at their common point.
+      if (Points.size() == 1 && IsEnd(S, Points[0]) && IsEnd(T, Points[0]) &&
+          Index.Ends[K].second == Index.Ends[V.second].second &&
+          ((bg::equals(S.second, T.first) && bg::equals(S.second, Points[0])) ||
+           (bg::equals(T.second, S.first) && bg::equals(T.second, Points[0]))))
+        continue;
+      if (Points.size() == 1 && !IsEnd(S, Points[0]) && !IsEnd(T, Points[0])) {
+        Where = Points[0];
+        Rings = {Index.Ends[K].second, Index.Ends[V.second].second};
+        return TContact::Crossing;
+      }
+      Found = TContact::Other;
+    }
+  }
+  return Found;
+}
+
+size_t DistinctPoints(const TPolygonRing& Ring) {
+  size_t N = 0;
+  for (size_t I = 0; I < Ring.size(); ++I)
+    if (I == 0 || !bg::equals(Ring[I], Ring[I - 1])) ++N;
+  if (N > 1 && bg::equals(Ring.front(), Ring.back())) --N;
+  return N;
+}
+
+// Checks a polygon and orients it. Boost.Geometry's is_valid takes time in n squared on rings of
+// many points (its self-intersection search); such a polygon is searched for crossing segments
+// through an index of its segments instead, and when no two rings or parts of a ring meet, the
+// holes are checked to lie inside the outer ring and outside each other. Touching rings and
+// overlapping segments, which may still make a valid polygon, are left to is_valid.
 TShapeGeometry Checked(TPolygon A) {
-  for (const TPoint& P : A.outer()) CheckPoint(P);
-  for (const auto& Ring : A.inners())
+  size_t Points = 0;
+  for (uint32_t R = 0; R <= A.inners().size(); ++R) {
+    const TPolygonRing& Ring = RingOf(A, R);
     for (const TPoint& P : Ring) CheckPoint(P);
+    Points += Ring.size();
+    size_t Distinct = DistinctPoints(Ring);
+    if (Distinct < 3) {
+      bool Closed = !Ring.empty() && bg::equals(Ring.front(), Ring.back());
+      Invalid(RingName(R) + (Closed ? " has too few points" : " is not closed and has too few points to be closed") +
+              ": " + std::to_string(Distinct) + " distinct positions, a ring needs 3");
+    }
+  }
   bg::correct(A);
-  std::string Why;
-  if (!bg::is_valid(A, Why)) Invalid(Why);
-  return TShapeGeometry{std::move(A)};
+  std::shared_ptr<TSegmentIndex> Index;
+  TContact Contact = TContact::Other;
+  if (Points >= IndexedPoints) {
+    Index = IndexSegments(A);
+    TPoint Where;
+    std::pair<uint32_t, uint32_t> Rings;
+    Contact = RingContacts(A, *Index, Where, Rings);
+    if (Contact == TContact::Crossing) {
+      std::string Which = Rings.first == Rings.second
+                              ? RingName(Rings.first) + " crosses itself"
+                              : RingName(Rings.first) + " and " + RingName(Rings.second) + " cross";
+      Invalid("self-intersection at " + PointText(Where) + " (" + Which + ")");
+    }
+  }
+  if (Contact == TContact::None) {
+    // No two segments meet: each hole lies wholly inside or outside the outer ring and the
+    // other holes, as its first point does.
+    std::vector<TBox> Boxes;
+    for (const TPolygonRing& Hole : A.inners()) Boxes.push_back(bg::return_envelope<TBox>(Hole));
+    for (uint32_t R = 1; R <= A.inners().size(); ++R) {
+      const TPoint& P = RingOf(A, R).front();
+      if (!bg::within(P, A.outer())) Invalid(RingName(R) + " lies outside the outer ring");
+      for (uint32_t Q = 1; Q <= A.inners().size(); ++Q)
+        if (Q != R && bg::covered_by(P, Boxes[Q - 1]) &&
+            bg::within(P, TPolygonRing(RingOf(A, Q).rbegin(), RingOf(A, Q).rend())))
+          Invalid(RingName(R) + " lies inside " + RingName(Q));
+    }
+  } else {
+    std::string Why;
+    if (!bg::is_valid(A, Why)) {
+      // A bow tie: its two halves cancel out and it is refused for its orientation; the cause
+      // is where its segments cross.
+      TPoint Where;
+      std::pair<uint32_t, uint32_t> Rings;
+      if (!Index && RingContacts(A, *IndexSegments(A), Where, Rings) == TContact::Crossing)
+        Invalid("self-intersection at " + PointText(Where) + " (" +
+                (Rings.first == Rings.second ? RingName(Rings.first) + " crosses itself"
+                                             : RingName(Rings.first) + " and " + RingName(Rings.second) + " cross") +
+                ")");
+      Invalid(Why);
+    }
+  }
+  TShapeGeometry Shape{std::move(A), nullptr};
+  Shape.Segments = std::move(Index);
+  return Shape;
 }
 
 std::string Narrow(const std::wstring& Text) {
@@ -142,8 +316,28 @@ bool BoxInside(const TBounds& Inner, const TBounds& Outer) noexcept {
 
 const auto& GeometryOf(const TShapeData& Shape) { return Shape.Geometry->G; }
 
+// Whether a polygon with an index of its segments meets another shape: when one of its
+// segments near the shape meets it, or else when one lies inside the other (a point of it in
+// the other). Boost.Geometry's intersects takes time in the polygon's size on every call.
+bool IndexedIntersects(const TShapeGeometry& Big, const std::variant<TPoint, TLine, TPolygon>& Other) {
+  const TPolygon& A = std::get<TPolygon>(Big.G);
+  const TSegmentIndex& Index = *Big.Segments;
+  const TBox Box = std::visit([](const auto& G) { return bg::return_envelope<TBox>(G); }, Other);
+  for (auto It = Index.Tree.qbegin(bgi::intersects(Box)); It != Index.Tree.qend(); ++It) {
+    const TSegment S = SegmentOf(A, Index, It->second);
+    if (std::visit([&S](const auto& G) { return bg::intersects(S, G); }, Other)) return true;
+  }
+  if (const TPoint* P = std::get_if<TPoint>(&Other)) return bg::within(*P, A);
+  if (const TLine* L = std::get_if<TLine>(&Other)) return !L->empty() && bg::within(L->front(), A);
+  const TPolygon& B = std::get<TPolygon>(Other);
+  return (!B.outer().empty() && bg::within(B.outer().front(), A)) || bg::within(A.outer().front(), B);
+}
+
 bool ShapesIntersect(const TShapeData& A, const TShapeData& B) {
   if (!BoxesMeet(A.Bounds, B.Bounds)) return false;
+  const bool IndexA = A.Geometry->Segments != nullptr, IndexB = B.Geometry->Segments != nullptr;
+  if (IndexA && !IndexB) return IndexedIntersects(*A.Geometry, GeometryOf(B));
+  if (IndexB && !IndexA) return IndexedIntersects(*B.Geometry, GeometryOf(A));
   return std::visit([](const auto& X, const auto& Y) { return bg::intersects(X, Y); },
                     GeometryOf(A), GeometryOf(B));
 }
