@@ -14,7 +14,10 @@
 // - an array-valued property gives several records: record k takes element k of every array,
 //   a plain value goes into record 0; a feature without properties has no record. JSON null is
 //   a null value; integers are I4 when they fit (else R8), other numbers R8, text BSTR, true and
-//   false BOOL; an object {"vt": <kind>, "value": <number>} is a value of that variant kind.
+//   false BOOL; an object {"vt": <kind>, "value": <number>} is a value of that variant kind;
+//   any other object, and an array inside an array-valued property, is kept as its JSON text;
+// - the positions of the geometries are read straight into arrays of coordinates as the text is
+//   parsed (a document tree of millions of two-number arrays would cost most of the load).
 // Writing produces the same form, plus the foreign member "orvex" for what plain GeoJSON does
 // not say: on the collection {"layer": id, "tables": [{"id", "name", "fields": [{"id",
 // "name"}]}]}, on a feature {"styles": [flags per shape]} when a flag is not 1 and {"records":
@@ -137,6 +140,217 @@ std::wstring Joined(const std::wstring& Folder, const std::wstring& Name) {
   return Folder + (Last == L'\\' || Last == L'/' ? L"" : L"\\") + Name;
 }
 
+// ---- parsing ----------------------------------------------------------------------------
+
+// The positions of one "coordinates" member: Height 0 a position, 1 an array of positions, 2
+// an array of those (a polygon's rings), 3 one more (a multipolygon). Sizes[H - 1] holds the
+// number of members of every array of height H, in the order the arrays end.
+struct TCoordinates {
+  int Height = 0;
+  std::vector<TCoord> Positions;
+  std::vector<uint32_t> Sizes[3];
+};
+
+// A DOM parser for everything but the arrays of positions: a "coordinates" member of regular
+// nested arrays of numbers goes into a TCoordinates, and the document holds a binary value in
+// its place (which JSON text cannot produce) whose subtype is the number of that TCoordinates.
+// Anything irregular inside (an empty array, a text, arrays of mixed depth) puts what was read
+// of that member back into the document, which then takes the rest of it as it stands.
+// Each element of the collection's "features" is handed to OnFeature when it is complete,
+// with the document read so far; when OnFeature takes it, it leaves the document.
+class TGeoJsonSax {
+public:
+  using TOnFeature = std::function<bool(const json& Partial, const json& Feature)>;
+  TGeoJsonSax(json& Root, std::vector<TCoordinates>& Coords, TOnFeature OnFeature)
+      : FRoot(Root), FDom(Root), FCoords(Coords), FOnFeature(std::move(OnFeature)) {}
+
+  bool null() { return Inside() ? Irregular() && FDom.null() : Value() && FDom.null(); }
+  bool boolean(bool V) { return Inside() ? Irregular() && FDom.boolean(V) : Value() && FDom.boolean(V); }
+  bool number_integer(json::number_integer_t V) {
+    return Inside() ? Number(static_cast<double>(V), [&] { return FDom.number_integer(V); })
+                    : Value() && FDom.number_integer(V);
+  }
+  bool number_unsigned(json::number_unsigned_t V) {
+    return Inside() ? Number(static_cast<double>(V), [&] { return FDom.number_unsigned(V); })
+                    : Value() && FDom.number_unsigned(V);
+  }
+  bool number_float(json::number_float_t V, const json::string_t& Text) {
+    return Inside() ? Number(V, [&] { return FDom.number_float(V, Text); }) : Value() && FDom.number_float(V, Text);
+  }
+  bool string(json::string_t& V) { return Inside() ? Irregular() && FDom.string(V) : Value() && FDom.string(V); }
+  bool binary(json::binary_t& V) { return FDom.binary(V); }
+  bool start_object(std::size_t N) {
+    if (Inside()) Irregular();
+    Value();
+    ++FDepth;
+    return FDom.start_object(N);
+  }
+  bool key(json::string_t& V) {
+    FKeyed = V == "coordinates";
+    if (FDepth == 1) FFeaturesNext = V == "features";
+    return FDom.key(V);
+  }
+  bool end_object() {
+    --FDepth;
+    if (!FDom.end_object()) return false;
+    if (FFeaturesOpen && FDepth == 2 && FOnFeature) {
+      json& Features = FRoot["features"];
+      if (FOnFeature(FRoot, Features.back())) {
+        Features.erase(Features.size() - 1);
+        // Its positions are no longer needed, nor are any others when no marker stands
+        // outside the features.
+        if (!FMarkersOutside) FCoords.clear();
+      } else {
+        FOnFeature = nullptr;
+      }
+    }
+    return true;
+  }
+  bool start_array(std::size_t N) {
+    if (!Inside() && !FKeyed) {
+      if (FDepth == 1 && FFeaturesNext) FFeaturesOpen = true;
+      FFeaturesNext = false;
+      ++FDepth;
+      return FDom.start_array(N);
+    }
+    if (!Inside()) {
+      FKeyed = false;
+      FCoords.emplace_back();
+    }
+    FLevels.push_back(TLevel());
+    return true;
+  }
+  bool end_array() {
+    if (!Inside()) {
+      if (--FDepth == 1) FFeaturesOpen = false;
+      return FDom.end_array();
+    }
+    TLevel Level = FLevels.back();
+    TCoordinates& C = FCoords.back();
+    int Height = Level.Numbers > 0 ? 0 : Level.MemberHeight + 1;
+    bool Regular = Level.Numbers >= 2 || (Level.Numbers == 0 && Level.Members > 0 && Height <= 3);
+    if (Regular && FLevels.size() > 1) {
+      const TLevel& Parent = FLevels[FLevels.size() - 2];
+      Regular = Parent.Numbers == 0 && (Parent.Members == 0 || Parent.MemberHeight == Height);
+    }
+    if (!Regular) {
+      Irregular();
+      return end_array();
+    }
+    FLevels.pop_back();
+    if (Height == 0) C.Positions.emplace_back(Level.X, Level.Y);
+    else C.Sizes[Height - 1].push_back(Level.Members);
+    if (FLevels.empty()) {
+      C.Height = Height;
+      if (!FFeaturesOpen) FMarkersOutside = true;
+      json::binary_t Marker;
+      Marker.set_subtype(FCoords.size() - 1);
+      return FDom.binary(Marker);
+    }
+    FLevels.back().MemberHeight = Height;
+    ++FLevels.back().Members;
+    return true;
+  }
+  template <class TException>
+  bool parse_error(std::size_t Position, const std::string& Token, const TException& E) {
+    return FDom.parse_error(Position, Token, E);
+  }
+
+private:
+  struct TLevel {
+    uint32_t Members = 0;  // arrays inside
+    int MemberHeight = 0;
+    uint32_t Numbers = 0;
+    double X = 0, Y = 0;
+  };
+  bool Inside() const { return !FLevels.empty(); }
+  bool Value() {
+    FKeyed = false;
+    return true;
+  }
+  template <class TPlain> bool Number(double V, TPlain Plain) {
+    TLevel& Level = FLevels.back();
+    if (Level.Members > 0) return Irregular() && Plain();
+    if (Level.Numbers == 0) Level.X = V;
+    else if (Level.Numbers == 1) Level.Y = V;
+    ++Level.Numbers;
+    return true;
+  }
+  // Hands what was read of the current member to the document as the events that the plain
+  // parser would have seen (numbers beyond a position's second are not kept; nothing reads them).
+  bool Irregular() {
+    static json::string_t NoText;
+    const TCoordinates C = std::move(FCoords.back());
+    FCoords.pop_back();
+    size_t Next[4] = {0, 0, 0, 0};
+    std::function<void(int)> Replay = [&](int Height) {
+      FDom.start_array(static_cast<std::size_t>(-1));
+      if (Height == 0) {
+        const TCoord& P = C.Positions[Next[0]++];
+        FDom.number_float(P.first, NoText);
+        FDom.number_float(P.second, NoText);
+      } else {
+        for (uint32_t K = 0, N = C.Sizes[Height - 1][Next[Height]++]; K < N; ++K) Replay(Height - 1);
+      }
+      FDom.end_array();
+    };
+    for (const TLevel& Level : FLevels) {
+      FDom.start_array(static_cast<std::size_t>(-1));
+      ++FDepth;
+      for (uint32_t K = 0; K < Level.Members; ++K) Replay(Level.MemberHeight);
+      if (Level.Numbers > 0) FDom.number_float(Level.X, NoText);
+      if (Level.Numbers > 1) FDom.number_float(Level.Y, NoText);
+    }
+    FLevels.clear();
+    return true;
+  }
+  json& FRoot;
+  nlohmann::detail::json_sax_dom_parser<json> FDom;
+  std::vector<TCoordinates>& FCoords;
+  TOnFeature FOnFeature;
+  std::vector<TLevel> FLevels;  // the open arrays of positions
+  int FDepth = 0;               // open objects and arrays of the document
+  bool FKeyed = false;          // the last key was "coordinates"
+  bool FFeaturesNext = false;   // the last key of the collection was "features"
+  bool FFeaturesOpen = false;   // inside the collection's "features"
+  bool FMarkersOutside = false;  // positions taken outside the features
+};
+
+json ParseGeoJson(const std::string& Text, std::vector<TCoordinates>& Coords,
+                  TGeoJsonSax::TOnFeature OnFeature) {
+  json Doc;
+  TGeoJsonSax Sax(Doc, Coords, std::move(OnFeature));
+  json::sax_parse(Text, &Sax);
+  return Doc;
+}
+
+// The positions as the document would have held them.
+json CoordinatesJson(const TCoordinates& C) {
+  size_t Next[4] = {0, 0, 0, 0};  // the next position, and the next size at each height
+  std::function<json(int)> Build = [&](int Height) -> json {
+    if (Height == 0) {
+      const TCoord& P = C.Positions[Next[0]++];
+      return json::array({P.first, P.second});
+    }
+    json A = json::array();
+    for (uint32_t K = 0, N = C.Sizes[Height - 1][Next[Height]++]; K < N; ++K) A.push_back(Build(Height - 1));
+    return A;
+  };
+  // The arrays of one height end in the order they stand in the text, the order in which a
+  // depth-first walk takes them.
+  return Build(C.Height);
+}
+
+// Puts the positions back into a value that holds markers (a property value that mentions
+// "coordinates").
+void RestoreCoordinates(json& J, const std::vector<TCoordinates>& Coords) {
+  if (J.is_binary()) {
+    J = CoordinatesJson(Coords[J.get_binary().subtype()]);
+  } else if (J.is_structured()) {
+    for (json& Member : J) RestoreCoordinates(Member, Coords);
+  }
+}
+
 // ---- values -----------------------------------------------------------------------------
 
 json ValueJson(const TValue& Value) {
@@ -158,7 +372,18 @@ json ValueJson(const TValue& Value) {
   }
 }
 
-TValue JsonValue(const json& J, const std::wstring& File) {
+json CoordinatesJson(const TCoordinates& C);
+void RestoreCoordinates(json& J, const std::vector<TCoordinates>& Coords);
+
+// A property's value; what cannot be taken raises std::invalid_argument, which the caller names.
+TValue JsonValue(const json& J, const std::vector<TCoordinates>& Coords) {
+  if (J.is_binary()) return JsonValue(CoordinatesJson(Coords[J.get_binary().subtype()]), Coords);
+  if ((J.is_object() && !J.contains("vt")) || J.is_array()) {
+    // A list of names, tags and the like, as GIS readers keep it: the value's JSON text.
+    json Plain = J;
+    RestoreCoordinates(Plain, Coords);
+    return TValue(Wide(Plain.dump()));
+  }
   VARIANT V;
   VariantInit(&V);
   if (J.is_null()) {
@@ -180,20 +405,23 @@ TValue JsonValue(const json& J, const std::wstring& File) {
     V_R8(&V) = J.get<double>();
   } else if (J.is_string()) {
     return TValue(Wide(J.get<std::string>()));
-  } else if (J.is_object() && J.contains("vt")) {
-    int Kind = J["vt"].get<int>();
-    const json Value = J.value("value", json(0));
-    switch (Kind) {
+  } else {
+    // A typed value, {"vt": kind, "value": number}.
+    const json& Kind = J["vt"];
+    const auto Found = J.find("value");
+    const json Value = Found == J.end() ? json(0) : *Found;
+    if (!Kind.is_number_integer() || !Value.is_number())
+      throw std::invalid_argument("a typed value needs a whole-number \"vt\" and a numeric \"value\": " +
+                                  J.dump());
+    switch (Kind.get<int>()) {
       case VT_EMPTY: break;
       case VT_I2: V_VT(&V) = VT_I2; V_I2(&V) = static_cast<SHORT>(Value.get<int>()); break;
       case VT_UI1: V_VT(&V) = VT_UI1; V_UI1(&V) = static_cast<BYTE>(Value.get<int>()); break;
       case VT_R4: V_VT(&V) = VT_R4; V_R4(&V) = static_cast<float>(Value.get<double>()); break;
       case VT_CY: V_VT(&V) = VT_CY; V_CY(&V).int64 = Value.get<long long>(); break;
       case VT_DATE: V_VT(&V) = VT_DATE; V_DATE(&V) = Value.get<double>(); break;
-      default: Bad(File, "unknown value kind " + std::to_string(Kind));
+      default: throw std::invalid_argument("unknown value kind " + std::to_string(Kind.get<int>()));
     }
-  } else {
-    Bad(File, "a property value must be a number, text, boolean, null or a typed value");
   }
   return TValue(V);
 }
@@ -272,15 +500,66 @@ TGeometryPtr JsonPolygon(const json& J, const std::wstring& File) {
   return MakePolygon(Rings);
 }
 
-void JsonShapes(const json& G, const std::wstring& File, std::vector<TGeometryPtr>& Out) {
+// The shapes of a geometry whose positions the parser took (false when their nesting does not
+// fit the type: the caller then reads them as the document would have held them).
+bool CoordinateShapes(const std::string& Type, const TCoordinates& C, std::vector<TGeometryPtr>& Out) {
+  auto Ring = [&C](size_t First, size_t Count) {
+    return TRing(C.Positions.begin() + static_cast<std::ptrdiff_t>(First),
+                 C.Positions.begin() + static_cast<std::ptrdiff_t>(First + Count));
+  };
+  // Polygons from ring sizes Sizes[0] and ring counts Counts.
+  auto Polygons = [&](const std::vector<uint32_t>& Counts) {
+    size_t Position = 0, RingNumber = 0;
+    for (uint32_t N : Counts) {
+      std::vector<TRing> Rings;
+      for (uint32_t K = 0; K < N; ++K) {
+        const uint32_t Size = C.Sizes[0][RingNumber++];
+        Rings.push_back(Ring(Position, Size));
+        Position += Size;
+      }
+      Out.push_back(MakePolygon(Rings));
+    }
+  };
+  if (Type == "Point" && C.Height == 0) {
+    Out.push_back(MakePoint(C.Positions[0].first, C.Positions[0].second));
+  } else if (Type == "MultiPoint" && C.Height == 1) {
+    for (const TCoord& P : C.Positions) Out.push_back(MakePoint(P.first, P.second));
+  } else if (Type == "LineString" && C.Height == 1) {
+    Out.push_back(MakeLine(C.Positions));
+  } else if (Type == "MultiLineString" && C.Height == 2) {
+    size_t Position = 0;
+    for (uint32_t Size : C.Sizes[0]) {
+      Out.push_back(MakeLine(Ring(Position, Size)));
+      Position += Size;
+    }
+  } else if (Type == "Polygon" && C.Height == 2) {
+    Polygons(C.Sizes[1]);
+  } else if (Type == "MultiPolygon" && C.Height == 3) {
+    Polygons(C.Sizes[1]);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void JsonShapes(const json& G, const std::wstring& File, const std::vector<TCoordinates>& Coords,
+                std::vector<TGeometryPtr>& Out) {
   if (G.is_null()) return;
   if (!G.is_object() || !G.contains("type")) Bad(File, "a geometry must be an object with a type");
   const std::string Type = G["type"].get<std::string>();
   if (Type == "GeometryCollection") {
-    for (const json& Member : G.at("geometries")) JsonShapes(Member, File, Out);
+    for (const json& Member : G.at("geometries")) JsonShapes(Member, File, Coords, Out);
     return;
   }
-  const json& C = G.at("coordinates");
+  json Restored;
+  const json* Found = &G.at("coordinates");
+  if (Found->is_binary()) {
+    const TCoordinates& Parsed = Coords[Found->get_binary().subtype()];
+    if (CoordinateShapes(Type, Parsed, Out)) return;
+    Restored = CoordinatesJson(Parsed);
+    Found = &Restored;
+  }
+  const json& C = *Found;
   try {
     if (Type == "Point") {
       TCoord P = JsonCoord(C, File);
@@ -319,123 +598,219 @@ std::wstring FileStem(const std::wstring& Name) {
   return Dot == std::wstring::npos ? Name : Name.substr(0, Dot);
 }
 
-void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wstring& File,
-               const std::wstring& Stem) {
-  json Doc;
-  try {
-    const std::string Text = ReadFile(File);
-    CheckNesting(Text, File);
-    Doc = json::parse(Text);
-  } catch (const json::exception& E) {
-    Bad(File, E.what());
+// Reads one layer's document: the collection's members first (Begin), then every feature
+// (Feature), then Finish. The parser hands over each feature as soon as it is read when the
+// collection's type and name or foreign member stand before the features, as they do in the
+// files written here and by most GIS; else all features once the document is read.
+class TLayerReader {
+public:
+  TLayerReader(THost& Host, TModel& M, const std::wstring& MapId, const std::wstring& File,
+               const std::wstring& Stem, const std::vector<TCoordinates>& Coords)
+      : FHost(Host), FModel(M), FMapId(MapId), FFile(File), FStem(Stem), FCoords(Coords) {}
+
+  bool Begun() const { return FLayer != nullptr; }
+
+  // Whether the members read so far (Doc, incomplete) let the features be taken one by one.
+  static bool CanStream(const json& Doc) {
+    auto Type = Doc.find("type");
+    return Type != Doc.end() && *Type == "FeatureCollection" &&
+           (Doc.contains("name") || Doc.contains("orvex"));
   }
-  try {
+
+  void Begin(const json& Doc) {
     if (!Doc.is_object() || Doc.value("type", "") != "FeatureCollection")
-      Bad(File, "the file must hold a FeatureCollection");
+      Bad(FFile, "the file must hold a FeatureCollection");
     const json Meta = Doc.value("orvex", json::object());
-    std::wstring LayerId = Meta.contains("layer") ? Wide(Meta["layer"].get<std::string>()) : Stem;
+    FLayerId = Meta.contains("layer") ? Wide(Meta["layer"].get<std::string>()) : FStem;
     std::wstring LayerName = Doc.contains("name") && Doc["name"].is_string()
                                  ? Wide(Doc["name"].get<std::string>())
-                                 : LayerId;
-    Host.AddLayer(MapId, LayerId, LayerName);
-    TLayerData& Layer = *M.LayerById.at(LayerId);
-    const json Features = Doc.value("features", json::array());
-
-    // Tables and the slot of each property key.
-    std::map<std::string, TSlot> Slots;
-    bool Described = Meta.contains("tables");
-    if (Described) {
+                                 : FLayerId;
+    FHost.AddLayer(FMapId, FLayerId, LayerName);
+    FLayer = FModel.LayerById.at(FLayerId);
+    FDescribed = Meta.contains("tables");
+    if (FDescribed) {
       for (const json& T : Meta["tables"]) {
         std::wstring TableId = Wide(T.at("id").get<std::string>());
-        Host.AddTable(LayerId, TableId, Wide(T.at("name").get<std::string>()), false);
+        FHost.AddTable(FLayerId, TableId, Wide(T.at("name").get<std::string>()), false);
         for (const json& F : T.at("fields"))
-          Host.AddField(TableId, Wide(F.at("id").get<std::string>()), Wide(F.at("name").get<std::string>()));
+          FHost.AddField(TableId, Wide(F.at("id").get<std::string>()), Wide(F.at("name").get<std::string>()));
       }
-      for (size_t K = 0; K < Layer.Tables.size(); ++K) {
-        TTableData* Table = Layer.Tables[K];
+      for (size_t K = 0; K < FLayer->Tables.size(); ++K) {
+        TTableData* Table = FLayer->Tables[K];
         for (size_t F = 0; F < Table->Fields.size(); ++F) {
           std::string Key = Utf8(Table->Fields[F].Id);
           if (K > 0) Key = Utf8(Table->Id) + "/" + Key;
-          Slots.emplace(Key, TSlot{Table, F});
+          FSlots.emplace(Key, TSlot{Table, F});
         }
       }
     } else {
-      Host.AddTable(LayerId, LayerId, LayerName);
-      TTableData* Table = Layer.Tables.back();
-      for (const json& Feature : Features) {
-        if (!Feature.contains("properties") || !Feature["properties"].is_object()) continue;
-        for (const auto& Item : Feature["properties"].items()) {
-          if (Slots.count(Item.key())) continue;
-          std::wstring Id = Wide(Item.key());
-          if (Table->FieldIndex(Id.data(), Id.size()) < 0) Host.AddField(Table->Id, Id, Id);
-          Slots.emplace(Item.key(), TSlot{Table, static_cast<size_t>(Table->FieldIndex(Id.data(), Id.size()))});
-        }
-      }
+      FHost.AddTable(FLayerId, FLayerId, LayerName);
     }
+  }
 
-    long Position = 0;
-    for (const json& Feature : Features) {
-      ++Position;
-      std::wstring Id = LayerId + L"." + std::to_wstring(Position);
-      if (!Feature.is_object()) Bad(File, "feature number " + std::to_string(Position) + " is not an object");
-      if (Feature.contains("id")) {
-        const json& J = Feature["id"];
-        if (J.is_string()) Id = Wide(J.get<std::string>());
-        else if (J.is_number_integer()) Id = std::to_wstring(J.get<long long>());
-        else if (J.is_number()) Id = Wide(J.dump());
-      }
-      std::vector<TGeometryPtr> Shapes;
-      try {
-        JsonShapes(Feature.value("geometry", json()), File, Shapes);
-      } catch (const std::exception& E) {
-        BadFeature(File, Id, Position, E);
-      }
-      const json FeatureMeta = Feature.value("orvex", json::object());
-      std::vector<long> Styles;
-      if (FeatureMeta.contains("styles"))
-        for (const json& S : FeatureMeta["styles"]) Styles.push_back(S.get<long>());
-      if (!Styles.empty() && Styles.size() != Shapes.size())
-        Bad(File, "the styles of feature " + Utf8(Id) + " do not match its shapes");
-      if (M.ObjectById.count(Id)) Bad(File, "duplicate object identifier " + Utf8(Id));
-      TObjectData& Object = M.NewObject(Layer, Id);
+  // The members that follow the features must not change what the features were read with.
+  void CheckLateMembers(const json& Doc) const {
+    if (Doc.contains("orvex") && !FDescribed && !FSawMeta)
+      Bad(FFile, "the member \"orvex\" must stand before the features");
+  }
+  void SawMeta(bool Saw) { FSawMeta = Saw; }
+
+  void Feature(const json& Feature) {
+    ++FPosition;
+    if (!Feature.is_object()) Bad(FFile, "feature number " + std::to_string(FPosition) + " is not an object");
+    std::wstring Id;
+    const json& J = Member(Feature, "id", FNothing);
+    if (J.is_string()) Id = Wide(J.get<std::string>());
+    else if (J.is_number_integer()) Id = std::to_wstring(J.get<long long>());
+    else if (J.is_number()) Id = Wide(J.dump());
+    else Id = FLayerId + L"." + std::to_wstring(FPosition);
+    std::vector<TGeometryPtr> Shapes;
+    try {
+      JsonShapes(Member(Feature, "geometry", FNothing), FFile, FCoords, Shapes);
+    } catch (const std::exception& E) {
+      BadFeature(FFile, Id, FPosition, E);
+    }
+    const json& FeatureMeta = Member(Feature, "orvex", FNoMembers);
+    std::vector<long> Styles;
+    if (FeatureMeta.contains("styles"))
+      for (const json& S : FeatureMeta["styles"]) Styles.push_back(S.get<long>());
+    if (!Styles.empty() && Styles.size() != Shapes.size())
+      Bad(FFile, "the styles of feature " + Utf8(Id) + " do not match its shapes");
+    if (FModel.ObjectById.count(Id)) Bad(FFile, "duplicate object identifier " + Utf8(Id));
+    TObjectData& Object = FModel.NewObject(*FLayer, Id);
+    if (Styles.empty()) {
+      FModel.AddShapes(Object, std::move(Shapes), 1);
+    } else {
       for (size_t S = 0; S < Shapes.size(); ++S) {
         std::vector<TGeometryPtr> One;
         One.push_back(std::move(Shapes[S]));
-        M.AddShapes(Object, std::move(One), Styles.empty() ? 1 : Styles[S]);
-      }
-
-      // Records: counted per table from the properties, or as the foreign member says.
-      const json Properties = Feature.value("properties", json::object());
-      if (!Properties.is_object()) continue;
-      std::map<TTableData*, size_t> Counts;
-      for (const auto& Item : Properties.items()) {
-        auto Slot = Slots.find(Item.key());
-        if (Slot == Slots.end()) Bad(File, "property " + Item.key() + " is not a field");
-        size_t N = Item.value().is_array() ? Item.value().size() : 1;
-        Counts[Slot->second.Table] = std::max(Counts[Slot->second.Table], N);
-      }
-      if (FeatureMeta.contains("records"))
-        for (const auto& Item : FeatureMeta["records"].items()) {
-          auto Table = M.TableById.find(Wide(Item.key()));
-          if (Table == M.TableById.end() || Table->second->Layer != &Layer)
-            Bad(File, "records of unknown table " + Item.key());
-          Counts[Table->second] = Item.value().get<size_t>();
-        }
-      for (const auto& Count : Counts) {
-        TRows& Rows = Object.RowsFor(Count.first);
-        Rows.assign(Count.second, TRow(Count.first->Fields.size()));
-      }
-      for (const auto& Item : Properties.items()) {
-        const TSlot& Slot = Slots.at(Item.key());
-        TRows& Rows = Object.RowsFor(Slot.Table);
-        if (Item.value().is_array()) {
-          for (size_t K = 0; K < Item.value().size() && K < Rows.size(); ++K)
-            Rows[K][Slot.Field] = JsonValue(Item.value()[K], File);
-        } else if (!Rows.empty()) {
-          Rows[0][Slot.Field] = JsonValue(Item.value(), File);
-        }
+        FModel.AddShapes(Object, std::move(One), Styles[S]);
       }
     }
+
+    // Records: counted per table from the properties, or as the foreign member says.
+    const json* Properties = &Member(Feature, "properties", FNoMembers);
+    if (!Properties->is_object()) return;
+    json Restored;  // a property named "coordinates" was parsed as positions
+    if (std::any_of(Properties->begin(), Properties->end(), [](const json& V) { return V.is_binary(); })) {
+      Restored = *Properties;
+      RestoreCoordinates(Restored, FCoords);
+      Properties = &Restored;
+    }
+    std::vector<std::pair<TTableData*, size_t>>& Counts = FCounts;
+    Counts.clear();
+    auto CountOf = [&Counts](TTableData* Table) -> size_t& {
+      for (auto& Count : Counts)
+        if (Count.first == Table) return Count.second;
+      Counts.emplace_back(Table, 0);
+      return Counts.back().second;
+    };
+    std::vector<const TSlot*>& ItemSlots = FItemSlots;
+    ItemSlots.clear();
+    for (const auto& Item : Properties->items()) {
+      auto Slot = FSlots.find(Item.key());
+      if (Slot == FSlots.end() && !FDescribed) {
+        // Fields in the order their keys first appear.
+        TTableData* Table = FLayer->Tables.front();
+        std::wstring FieldId = Wide(Item.key());
+        if (Table->FieldIndex(FieldId.data(), FieldId.size()) < 0) FHost.AddField(Table->Id, FieldId, FieldId);
+        Slot = FSlots.emplace(Item.key(), TSlot{Table, static_cast<size_t>(Table->FieldIndex(FieldId.data(), FieldId.size()))}).first;
+      }
+      if (Slot == FSlots.end()) Bad(FFile, "property " + Item.key() + " is not a field");
+      ItemSlots.push_back(&Slot->second);
+      size_t N = Item.value().is_array() ? Item.value().size() : 1;
+      size_t& Count = CountOf(Slot->second.Table);
+      Count = std::max(Count, N);
+    }
+    if (FeatureMeta.contains("records"))
+      for (const auto& Item : FeatureMeta["records"].items()) {
+        auto Table = FModel.TableById.find(Wide(Item.key()));
+        if (Table == FModel.TableById.end() || Table->second->Layer != FLayer)
+          Bad(FFile, "records of unknown table " + Item.key());
+        CountOf(Table->second) = Item.value().get<size_t>();
+      }
+    for (const auto& Count : Counts) {
+      TRows& Rows = Object.RowsFor(Count.first);
+      Rows.assign(Count.second, TRow(Count.first->Fields.size()));
+    }
+    size_t K = 0;
+    for (const auto& Item : Properties->items()) {
+      const TSlot& Slot = *ItemSlots[K++];
+      TRows& Rows = Object.RowsFor(Slot.Table);
+      try {
+        if (Item.value().is_array()) {
+          for (size_t R = 0; R < Item.value().size() && R < Rows.size(); ++R)
+            Rows[R][Slot.Field] = JsonValue(Item.value()[R], FCoords);
+        } else if (!Rows.empty()) {
+          Rows[0][Slot.Field] = JsonValue(Item.value(), FCoords);
+        }
+      } catch (const std::exception& E) {
+        BadFeature(FFile, Id, FPosition, std::invalid_argument("property " + Item.key() + ": " + E.what()));
+      }
+    }
+  }
+
+  // Records made before a later feature brought a new field get the empty values of it.
+  void Finish() {
+    for (TObjectData* Object : FLayer->Objects)
+      for (auto& Entry : Object->Records)
+        for (TRow& Row : Entry.second)
+          if (Row.size() < Entry.first->Fields.size()) Row.resize(Entry.first->Fields.size());
+  }
+
+private:
+  static const json& Member(const json& Object, const char* Key, const json& Otherwise) {
+    const auto Found = Object.find(Key);
+    return Found == Object.end() ? Otherwise : *Found;
+  }
+  THost& FHost;
+  TModel& FModel;
+  const std::wstring& FMapId;
+  const std::wstring& FFile;
+  const std::wstring& FStem;
+  const std::vector<TCoordinates>& FCoords;
+  std::wstring FLayerId;
+  TLayerData* FLayer = nullptr;
+  bool FDescribed = false, FSawMeta = false;
+  std::map<std::string, TSlot> FSlots;  // where each property key puts its values
+  long FPosition = 0;
+  std::vector<std::pair<TTableData*, size_t>> FCounts;  // of the current feature
+  std::vector<const TSlot*> FItemSlots;
+  const json FNothing, FNoMembers = json::object();
+};
+
+void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wstring& File,
+               const std::wstring& Stem) {
+  json Doc;
+  std::vector<TCoordinates> Coords;
+  TLayerReader Reader(Host, M, MapId, File, Stem, Coords);
+  try {
+    try {
+      const std::string Text = ReadFile(File);
+      CheckNesting(Text, File);
+      M.ObjectById.reserve(M.ObjectById.size() + Text.size() / 128);
+      // Each feature as soon as it is read, when the collection's members allow it.
+      Doc = ParseGeoJson(Text, Coords, [&](const json& Partial, const json& Feature) {
+        if (!Reader.Begun()) {
+          if (!TLayerReader::CanStream(Partial)) return false;
+          Reader.Begin(Partial);
+          Reader.SawMeta(Partial.contains("orvex"));
+        }
+        Reader.Feature(Feature);
+        return true;
+      });
+    } catch (const json::exception& E) {
+      Bad(File, E.what());
+    }
+    if (Reader.Begun()) {
+      Reader.CheckLateMembers(Doc);
+    } else {
+      Reader.Begin(Doc);
+      const auto Found = Doc.find("features");
+      if (Found != Doc.end())
+        for (const json& Feature : *Found) Reader.Feature(Feature);
+    }
+    Reader.Finish();
   } catch (const json::exception& E) {
     Bad(File, E.what());
   }
