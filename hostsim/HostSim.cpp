@@ -334,6 +334,19 @@ std::vector<std::wstring> THost::ShapeWkts(const std::wstring& ObjectId) const {
   return Wkts;
 }
 
+std::vector<std::pair<std::wstring, std::vector<THost::TShapeRings>>> THost::LayerShapes(
+    const std::wstring& LayerId) const {
+  std::vector<std::pair<std::wstring, std::vector<TShapeRings>>> Objects;
+  const TLayerData* Layer = Find(FImpl->Model->LayerById, LayerId, "unknown layer");
+  Objects.reserve(Layer->Objects.size());
+  for (const TObjectData* Object : Layer->Objects) {
+    Objects.emplace_back(Object->Id, std::vector<TShapeRings>());
+    for (const TShapeData& Shape : Object->Shapes)
+      Objects.back().second.push_back(TShapeRings{static_cast<int>(Shape.Kind), Coordinates(*Shape.Geometry)});
+  }
+  return Objects;
+}
+
 double THost::ObjectArea(const std::wstring& ObjectId) const {
   return Find(FImpl->Model->ObjectById, ObjectId, "unknown object")->Area;
 }

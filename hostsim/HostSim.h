@@ -191,6 +191,13 @@ public:
   long ObjectCount() const;
   // Shapes of an object as WKT (polygons closed, outer rings clockwise, holes anticlockwise).
   std::vector<std::wstring> ShapeWkts(const std::wstring& ObjectId) const;
+  // The same for every object of a layer at once, in the layer's order, as coordinates: per
+  // object its identifier and shapes, per shape its kind (0 point, 1 line, 2 polygon) and rings.
+  struct TShapeRings {
+    int Kind = 0;
+    std::vector<std::vector<std::pair<double, double>>> Rings;
+  };
+  std::vector<std::pair<std::wstring, std::vector<TShapeRings>>> LayerShapes(const std::wstring& LayerId) const;
   // What GetArea answers; the perimeter over the shapes whose style has bit 0 set.
   double ObjectArea(const std::wstring& ObjectId) const;
   double ObjectPerimeter(const std::wstring& ObjectId) const;

@@ -61,8 +61,19 @@ void DrawPolygon(HDC DC, const std::vector<std::vector<TPoint>>& Rings, const TV
   std::vector<INT> Counts;
   for (const auto& Ring : Rings) {
     if (Ring.size() < 3) continue;
-    for (const auto& P : Ring) Points.push_back(View.ToPixel(P, W, H));
-    Counts.push_back(static_cast<INT>(Ring.size()));
+    // Positions that fall on the pixel of the one before add nothing to the picture; a ring
+    // of millions of positions has a few thousand pixels.
+    const size_t First = Points.size();
+    for (const auto& P : Ring) {
+      POINT Pixel = View.ToPixel(P, W, H);
+      if (Points.size() > First && Points.back().x == Pixel.x && Points.back().y == Pixel.y) continue;
+      Points.push_back(Pixel);
+    }
+    if (Points.size() - First < 3) {
+      Points.resize(First);
+      continue;
+    }
+    Counts.push_back(static_cast<INT>(Points.size() - First));
   }
   if (!Counts.empty())
     PolyPolygon(DC, Points.data(), Counts.data(), static_cast<int>(Counts.size()));
@@ -165,12 +176,23 @@ void TMapModel::Load(const HostSim::THost& Host, const TCatalog& Catalog) {
     Layer.Fill = LayerFills[Index % std::size(LayerFills)];
     Layer.Line = LayerLines[Index % std::size(LayerLines)];
     ++Index;
-    for (const auto& ObjectId : Host.ObjectIds(Layer.Id)) {
+    // The shapes as coordinates, the layer at once: a text of each would cost more than the
+    // drawing on layers of a million points or rings of millions of positions.
+    auto Objects = Host.LayerShapes(Layer.Id);
+    Layer.Features.reserve(Objects.size());
+    for (auto& Object : Objects) {
       TFeature Feature;
-      Feature.ObjectId = ObjectId;
-      for (const auto& Wkt : Host.ShapeWkts(ObjectId)) {
+      Feature.ObjectId = std::move(Object.first);
+      for (const auto& Rings : Object.second) {
         TShape Shape;
-        if (!ParseWkt(Wkt, Shape)) continue;
+        Shape.Kind = Rings.Kind == 0 ? TShapeKind::Points : Rings.Kind == 1 ? TShapeKind::Lines : TShapeKind::Polygons;
+        Shape.Parts.emplace_back();
+        for (const auto& Ring : Rings.Rings) {
+          std::vector<TPoint> Path;
+          Path.reserve(Ring.size());
+          for (const auto& C : Ring) Path.push_back(TPoint{C.first, C.second});
+          Shape.Parts.back().push_back(std::move(Path));
+        }
         FBounds.Add(ShapeBounds(Shape));
         Feature.Shapes.push_back(std::move(Shape));
       }
@@ -289,7 +311,12 @@ void PaintMap(HDC DC, int FullWidth, int H, const TMapModel& Model, const TViewp
             } else if (Pass == TShapeKind::Lines) {
               for (const auto& Path : Part) {
                 std::vector<POINT> Points;
-                for (const auto& P : Path) Points.push_back(View.ToPixel(P, W, H));
+                for (const auto& P : Path) {
+                  POINT Pixel = View.ToPixel(P, W, H);
+                  if (Points.empty() || Points.back().x != Pixel.x || Points.back().y != Pixel.y)
+                    Points.push_back(Pixel);
+                }
+                if (Points.size() == 1) Points.push_back(Points[0]);
                 if (Points.size() >= 2) Polyline(DC, Points.data(), static_cast<int>(Points.size()));
               }
             } else {

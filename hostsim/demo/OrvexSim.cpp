@@ -158,6 +158,11 @@ int RunScript(const TScenario& Scenario) {
 }  // namespace
 
 int wmain(int Argc, wchar_t** Argv) {
+  {
+    ULONG Lfh = 2;
+    HeapSetInformation(GetProcessHeap(), HeapCompatibilityInformation, &Lfh, sizeof Lfh);
+    HeapSetInformation(reinterpret_cast<HANDLE>(_get_heap_handle()), HeapCompatibilityInformation, &Lfh, sizeof Lfh);
+  }
   TScenario Scenario;
   try {
     Scenario = ParseCommandLine(Argc, Argv);
