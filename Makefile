@@ -5,7 +5,7 @@ X64      := $(BUILD)/x86_64
 X86      := $(BUILD)/i686
 PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64 \
             wine wine64 libwine-dev xvfb googletest libboost-dev nlohmann-json3-dev fonts-wine \
-            imagemagick locales cmake make wixl msitools
+            imagemagick locales cmake make wixl msitools python3-shapely
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps build build-x64 build-x86 test demo bench dist guide-pictures clean

@@ -2,7 +2,9 @@
 # Runs every benchmark program of each build, <build>/bench/*.exe in name order, under wine in
 # the build's prefix (inside with-display.sh, as `make bench` does). A program joins the
 # benchmarks by having its target's RUNTIME_OUTPUT_DIRECTORY set to ${CMAKE_BINARY_DIR}/bench.
-# Arguments after the builds go to every program.
+# A program with a driver beside its source, tests/bench/<name>.sh, is run by that driver (given the
+# build folder and the program), which sets its inputs up. Arguments after the builds go to every
+# other program.
 #   bench.sh BUILD_DIR... [-- ARGS...]
 set -u -o pipefail
 builds=()
@@ -22,7 +24,12 @@ for build in "${builds[@]}"; do
     name=$(basename "$program" .exe)
     echo "== $name ($arch)"
     start=$(date +%s%N)
-    "$build/wine-run" "$program" "$@" | tr -d '\r' || { echo "$name ($arch) failed" >&2; status=1; }
+    driver="$(dirname "$0")/../tests/bench/$name.sh"
+    if [ -f "$driver" ]; then
+      bash "$driver" "$build" "$program" || { echo "$name ($arch) failed" >&2; status=1; }
+    else
+      "$build/wine-run" "$program" "$@" | tr -d '\r' || { echo "$name ($arch) failed" >&2; status=1; }
+    fi
     elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
     printf '== %s (%s): %d.%03d s\n\n' "$name" "$arch" $((elapsed / 1000)) $((elapsed % 1000))
   done
