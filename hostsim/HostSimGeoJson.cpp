@@ -199,7 +199,7 @@ public:
         Features.erase(Features.size() - 1);
         // Its positions are no longer needed, nor are any others when no marker stands
         // outside the features.
-        if (!FMarkersOutside) FCoords.clear();
+        if (!FMarkersOutside) FUsed = 0;
       } else {
         FOnFeature = nullptr;
       }
@@ -215,7 +215,16 @@ public:
     }
     if (!Inside()) {
       FKeyed = false;
-      FCoords.emplace_back();
+      // The arrays of positions are used again, so that a million points do not cost a
+      // million allocations.
+      if (FUsed == FCoords.size()) {
+        FCoords.emplace_back();
+      } else {
+        TCoordinates& C = FCoords[FUsed];
+        C.Positions.clear();
+        for (auto& Sizes : C.Sizes) Sizes.clear();
+      }
+      ++FUsed;
     }
     FLevels.push_back(TLevel());
     return true;
@@ -226,7 +235,7 @@ public:
       return FDom.end_array();
     }
     TLevel Level = FLevels.back();
-    TCoordinates& C = FCoords.back();
+    TCoordinates& C = FCoords[FUsed - 1];
     int Height = Level.Numbers > 0 ? 0 : Level.MemberHeight + 1;
     bool Regular = Level.Numbers >= 2 || (Level.Numbers == 0 && Level.Members > 0 && Height <= 3);
     if (Regular && FLevels.size() > 1) {
@@ -244,7 +253,7 @@ public:
       C.Height = Height;
       if (!FFeaturesOpen) FMarkersOutside = true;
       json::binary_t Marker;
-      Marker.set_subtype(FCoords.size() - 1);
+      Marker.set_subtype(FUsed - 1);
       return FDom.binary(Marker);
     }
     FLevels.back().MemberHeight = Height;
@@ -255,6 +264,7 @@ public:
   bool parse_error(std::size_t Position, const std::string& Token, const TException& E) {
     return FDom.parse_error(Position, Token, E);
   }
+  size_t Used() const { return FUsed; }
 
 private:
   struct TLevel {
@@ -280,8 +290,7 @@ private:
   // parser would have seen (numbers beyond a position's second are not kept; nothing reads them).
   bool Irregular() {
     static json::string_t NoText;
-    const TCoordinates C = std::move(FCoords.back());
-    FCoords.pop_back();
+    const TCoordinates C = FCoords[--FUsed];
     size_t Next[4] = {0, 0, 0, 0};
     std::function<void(int)> Replay = [&](int Height) {
       FDom.start_array(static_cast<std::size_t>(-1));
@@ -307,6 +316,7 @@ private:
   json& FRoot;
   nlohmann::detail::json_sax_dom_parser<json> FDom;
   std::vector<TCoordinates>& FCoords;
+  size_t FUsed = 0;  // the members of FCoords in use
   TOnFeature FOnFeature;
   std::vector<TLevel> FLevels;  // the open arrays of positions
   int FDepth = 0;               // open objects and arrays of the document
@@ -321,6 +331,7 @@ json ParseGeoJson(const std::string& Text, std::vector<TCoordinates>& Coords,
   json Doc;
   TGeoJsonSax Sax(Doc, Coords, std::move(OnFeature));
   json::sax_parse(Text, &Sax);
+  Coords.resize(Sax.Used());
   return Doc;
 }
 
