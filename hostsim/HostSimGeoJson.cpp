@@ -17,7 +17,9 @@
 //   false BOOL; an object {"vt": <kind>, "value": <number>} is a value of that variant kind;
 //   any other object, and an array inside an array-valued property, is kept as its JSON text;
 // - the positions of the geometries are read straight into arrays of coordinates as the text is
-//   parsed (a document tree of millions of two-number arrays would cost most of the load).
+//   parsed (a document tree of millions of two-number arrays would cost most of the load), and
+//   each feature is taken as soon as it is read when the collection's "type" and "name" stand
+//   before its "features" (the foreign member, when there is one, too).
 // Writing produces the same form, plus the foreign member "orvex" for what plain GeoJSON does
 // not say: on the collection {"layer": id, "tables": [{"id", "name", "fields": [{"id",
 // "name"}]}]}, on a feature {"styles": [flags per shape]} when a flag is not 1 and {"records":
