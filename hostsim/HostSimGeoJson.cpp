@@ -183,16 +183,27 @@ public:
   bool binary(json::binary_t& V) { return FDom.binary(V); }
   bool start_object(std::size_t N) {
     if (Inside()) Irregular();
+    const TKind Parent = FKinds.empty() ? Array : FKinds.back();
+    FKinds.push_back(Parent == FeatureList                                   ? FeatureObject
+                     : (Parent == FeatureObject && FKeyed == GeometryKey) ||
+                               Parent == GeometryList                        ? GeometryObject
+                                                                             : Object);
     Value();
     ++FDepth;
     return FDom.start_object(N);
   }
   bool key(json::string_t& V) {
-    FKeyed = V == "coordinates";
-    if (FDepth == 1) FFeaturesNext = V == "features";
+    // Positions are taken from the geometries of features (and of their collections) only.
+    const TKind Kind = FKinds.back();
+    FKeyed = Kind == GeometryObject && V == "coordinates"    ? CoordinatesKey
+             : Kind == GeometryObject && V == "geometries"   ? GeometriesKey
+             : Kind == FeatureObject && V == "geometry"      ? GeometryKey
+             : FDepth == 1 && V == "features"                ? FeaturesKey
+                                                             : OtherKey;
     return FDom.key(V);
   }
   bool end_object() {
+    FKinds.pop_back();
     --FDepth;
     if (!FDom.end_object()) return false;
     if (FFeaturesOpen && FDepth == 2 && FOnFeature) {
@@ -209,14 +220,15 @@ public:
     return true;
   }
   bool start_array(std::size_t N) {
-    if (!Inside() && !FKeyed) {
-      if (FDepth == 1 && FFeaturesNext) FFeaturesOpen = true;
-      FFeaturesNext = false;
+    if (!Inside() && FKeyed != CoordinatesKey) {
+      if (FKeyed == FeaturesKey) FFeaturesOpen = true;
+      FKinds.push_back(FKeyed == FeaturesKey ? FeatureList : FKeyed == GeometriesKey ? GeometryList : Array);
+      FKeyed = OtherKey;
       ++FDepth;
       return FDom.start_array(N);
     }
     if (!Inside()) {
-      FKeyed = false;
+      FKeyed = OtherKey;
       // The arrays of positions are used again, so that a million points do not cost a
       // million allocations.
       if (FUsed == FCoords.size()) {
@@ -233,6 +245,7 @@ public:
   }
   bool end_array() {
     if (!Inside()) {
+      FKinds.pop_back();
       if (--FDepth == 1) FFeaturesOpen = false;
       return FDom.end_array();
     }
@@ -277,7 +290,7 @@ private:
   };
   bool Inside() const { return !FLevels.empty(); }
   bool Value() {
-    FKeyed = false;
+    FKeyed = OtherKey;
     return true;
   }
   template <class TPlain> bool Number(double V, TPlain Plain) {
@@ -307,6 +320,7 @@ private:
     };
     for (const TLevel& Level : FLevels) {
       FDom.start_array(static_cast<std::size_t>(-1));
+      FKinds.push_back(Array);
       ++FDepth;
       for (uint32_t K = 0; K < Level.Members; ++K) Replay(Level.MemberHeight);
       if (Level.Numbers > 0) FDom.number_float(Level.X, NoText);
@@ -321,9 +335,12 @@ private:
   size_t FUsed = 0;  // the members of FCoords in use
   TOnFeature FOnFeature;
   std::vector<TLevel> FLevels;  // the open arrays of positions
+  // What the open objects and arrays of the document are, and what the last key was.
+  enum TKind { Object, Array, FeatureList, FeatureObject, GeometryObject, GeometryList };
+  enum TKey { OtherKey, FeaturesKey, GeometryKey, GeometriesKey, CoordinatesKey };
+  std::vector<TKind> FKinds;
+  TKey FKeyed = OtherKey;
   int FDepth = 0;               // open objects and arrays of the document
-  bool FKeyed = false;          // the last key was "coordinates"
-  bool FFeaturesNext = false;   // the last key of the collection was "features"
   bool FFeaturesOpen = false;   // inside the collection's "features"
   bool FMarkersOutside = false;  // positions taken outside the features
 };

@@ -203,8 +203,9 @@ TShapeGeometry Checked(TPolygon A) {
     for (const TPoint& P : Ring) CheckPoint(P);
     Points += Ring.size();
     size_t Distinct = DistinctPoints(Ring);
+    if (Distinct == 0) Invalid(RingName(R) + " has no positions");
     if (Distinct < 3) {
-      bool Closed = !Ring.empty() && bg::equals(Ring.front(), Ring.back());
+      bool Closed = bg::equals(Ring.front(), Ring.back());
       Invalid(RingName(R) + (Closed ? " has too few points" : " is not closed and has too few points to be closed") +
               ": " + std::to_string(Distinct) + " distinct positions, a ring needs 3");
     }
