@@ -706,8 +706,13 @@ public:
       for (const json& S : FeatureMeta["styles"]) Styles.push_back(S.get<long>());
     if (!Styles.empty() && Styles.size() != Shapes.size())
       Bad(FFile, "the styles of feature " + Utf8(Id) + " do not match its shapes");
-    if (FModel.ObjectById.count(Id)) Bad(FFile, "duplicate object identifier " + Utf8(Id));
-    TObjectData& Object = FModel.NewObject(*FLayer, Id);
+    TObjectData* Made = nullptr;
+    try {
+      Made = &FModel.NewObject(*FLayer, Id);  // refuses a duplicate identifier, adding nothing
+    } catch (const std::invalid_argument&) {
+      Bad(FFile, "duplicate object identifier " + Utf8(Id));
+    }
+    TObjectData& Object = *Made;
     if (Styles.empty()) {
       FModel.AddShapes(Object, std::move(Shapes), 1);
     } else {
@@ -761,7 +766,9 @@ public:
       }
     for (const auto& Count : Counts) {
       TRows& Rows = Object.RowsFor(Count.first);
-      Rows.assign(Count.second, TRow(Count.first->Fields.size()));
+      Rows.clear();
+      Rows.resize(Count.second);
+      for (TRow& Row : Rows) Row.resize(Count.first->Fields.size());
     }
     size_t K = 0;
     for (const auto& Item : Properties->items()) {
