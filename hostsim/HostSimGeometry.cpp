@@ -137,7 +137,7 @@ using Side = bg::strategy::side::side_by_triangle<>;
 // (only neighbours along a ring sharing their common point), by a crossing of two segments at
 // an inner point of both (Where), or otherwise (touching, overlapping: Boost.Geometry decides).
 TContact RingContacts(const TPolygon& A, const TSegmentIndex& Index, TPoint& Where,
-                      std::pair<uint32_t, uint32_t>& Rings) {
+                      std::pair<uint32_t, uint32_t>& Segments) {
   TContact Found = TContact::None;
   std::vector<TSegmentValue> Near;
   std::vector<TPoint> Points;
@@ -174,7 +174,7 @@ TContact RingContacts(const TPolygon& A, const TSegmentIndex& Index, TPoint& Whe
         continue;
       if (Points.size() == 1 && !IsEnd(S, Points[0]) && !IsEnd(T, Points[0])) {
         Where = Points[0];
-        Rings = {Index.Ends[K].second, Index.Ends[V.second].second};
+        Segments = {K, V.second};
         return TContact::Crossing;
       }
       Found = TContact::Other;
@@ -210,20 +210,37 @@ TShapeGeometry Checked(TPolygon A) {
               ": " + std::to_string(Distinct) + " distinct positions, a ring needs 3");
     }
   }
+  // The segment that closing a ring adds, for the rings that are not closed.
+  std::vector<std::pair<TPoint, TPoint>> Closing(A.inners().size() + 1);
+  std::vector<bool> Open(A.inners().size() + 1);
+  for (uint32_t R = 0; R <= A.inners().size(); ++R) {
+    const TPolygonRing& Ring = RingOf(A, R);
+    Open[R] = !bg::equals(Ring.front(), Ring.back());
+    Closing[R] = {Ring.back(), Ring.front()};
+  }
   bg::correct(A);
+  auto Crossing = [&](const TSegmentIndex& Index, const TPoint& Where, std::pair<uint32_t, uint32_t> Segments) {
+    const uint32_t R1 = Index.Ends[Segments.first].second, R2 = Index.Ends[Segments.second].second;
+    const std::string Other = R1 == R2 ? "itself" : RingName(R2);
+    for (uint32_t K : {Segments.first, Segments.second}) {
+      const uint32_t R = Index.Ends[K].second;
+      const TSegment S = SegmentOf(A, Index, K);
+      if (Open[R] && ((bg::equals(S.first, Closing[R].first) && bg::equals(S.second, Closing[R].second)) ||
+                      (bg::equals(S.first, Closing[R].second) && bg::equals(S.second, Closing[R].first))))
+        Invalid(RingName(R) + " is not closed and cannot be closed: the segment that closes it would cross " +
+                (R1 == R2 ? "the ring" : RingName(R == R1 ? R2 : R1)) + " at " + PointText(Where));
+    }
+    Invalid("self-intersection at " + PointText(Where) + " (" +
+            (R1 == R2 ? RingName(R1) + " crosses " + Other : RingName(R1) + " and " + Other + " cross") + ")");
+  };
   std::shared_ptr<TSegmentIndex> Index;
   TContact Contact = TContact::Other;
   if (Points >= IndexedPoints) {
     Index = IndexSegments(A);
     TPoint Where;
-    std::pair<uint32_t, uint32_t> Rings;
-    Contact = RingContacts(A, *Index, Where, Rings);
-    if (Contact == TContact::Crossing) {
-      std::string Which = Rings.first == Rings.second
-                              ? RingName(Rings.first) + " crosses itself"
-                              : RingName(Rings.first) + " and " + RingName(Rings.second) + " cross";
-      Invalid("self-intersection at " + PointText(Where) + " (" + Which + ")");
-    }
+    std::pair<uint32_t, uint32_t> Segments;
+    Contact = RingContacts(A, *Index, Where, Segments);
+    if (Contact == TContact::Crossing) Crossing(*Index, Where, Segments);
   }
   if (Contact == TContact::None) {
     // No two segments meet: each hole lies wholly inside or outside the outer ring and the
@@ -244,12 +261,11 @@ TShapeGeometry Checked(TPolygon A) {
       // A bow tie: its two halves cancel out and it is refused for its orientation; the cause
       // is where its segments cross.
       TPoint Where;
-      std::pair<uint32_t, uint32_t> Rings;
-      if (!Index && RingContacts(A, *IndexSegments(A), Where, Rings) == TContact::Crossing)
-        Invalid("self-intersection at " + PointText(Where) + " (" +
-                (Rings.first == Rings.second ? RingName(Rings.first) + " crosses itself"
-                                             : RingName(Rings.first) + " and " + RingName(Rings.second) + " cross") +
-                ")");
+      std::pair<uint32_t, uint32_t> Segments;
+      if (!Index) {
+        const std::shared_ptr<TSegmentIndex> Small = IndexSegments(A);
+        if (RingContacts(A, *Small, Where, Segments) == TContact::Crossing) Crossing(*Small, Where, Segments);
+      }
       Invalid(Why);
     }
   }
