@@ -5,7 +5,6 @@
 #include "support/ErrorReport.h"
 #include "support/Errors.h"
 #include "support/Strings.h"
-#include "support/ThreadState.h"
 
 namespace Quorin {
 
@@ -57,7 +56,6 @@ HRESULT HandleSafeCallException(std::exception_ptr Error, REFIID Iid, const wcha
   std::wstring Description;
   DWORD HelpContext = 0;
   try {
-    ThisThreadState();  // the error's thread-local data: this thread used the module
     try {
       std::rethrow_exception(Error);
     } catch (const EOleSysError& E) {

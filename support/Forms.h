@@ -75,9 +75,9 @@ HINSTANCE ModuleInstance() noexcept;
 // length scaled to it.
 int ScreenDpi();
 int ScalePixels(int Value);
-// Forms that this thread creates from now on are scaled to Dpi instead of the screen's resolution (0: the
-// screen's again): their layout, their fonts and the label fitting. For tests and pictures at
-// other resolutions without restarting the system.
+// Forms that this thread creates from now on are scaled to Dpi instead of the screen's
+// resolution (0: the screen's again): their layout, their fonts and the label fitting. For tests
+// and pictures at other resolutions without restarting the system.
 void SetFormDpi(int Dpi);
 
 // The module's activation context (from its manifest resource id 2), made once; null when the

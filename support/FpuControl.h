@@ -12,12 +12,13 @@
 // That work is the variant arithmetic, comparison and conversion (support/Variants.cpp), the
 // only unit of the module that computes in floating point: the i686 build compiles every other
 // unit with -mgeneral-regs-only, so that a floating-point operation anywhere else does not
-// compile, and the DLL check lists the functions of the built DLL that hold floating-point
-// instructions. Inside a TModuleFpuScope nothing runs that is not the module's or oleaut32's
-// arithmetic: no host call, no reference counting of a host object, no window message. So host
-// code (its interfaces, IUnknown's methods, its windows, hooks and message handlers) always
-// runs under the host's own state, whatever it loads into the control words meanwhile, and
-// the state is never kept anywhere but on the stack of the thread that runs the scope.
+// link (it becomes a call of a soft-float routine that the toolchain does not have), and the
+// DLL check lists the functions of the built DLL that hold floating-point instructions. Inside
+// a TModuleFpuScope nothing runs that is not the module's or oleaut32's arithmetic: no host
+// call, no reference counting of a host object, no window message. So host code (its
+// interfaces, IUnknown's methods, its windows, hooks and message handlers) always runs under the
+// host's own state, whatever it loads into the control words meanwhile, and the state is never
+// kept anywhere but on the stack of the thread that runs the scope.
 #pragma once
 
 #include <cstdint>

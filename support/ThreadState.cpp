@@ -42,7 +42,8 @@ void* AllocateLocal(size_t Size, size_t Align, const void* Template) {
   if (Align < sizeof(void*)) Align = sizeof(void*);
   void* Raw = std::malloc(Size + Align + sizeof(void*));
   if (!Raw) std::abort();  // as the compiler's own runtime does: no thread-local data, no way on
-  const uintptr_t At = (reinterpret_cast<uintptr_t>(Raw) + sizeof(void*) + Align - 1) & ~(Align - 1);
+  const uintptr_t At =
+      (reinterpret_cast<uintptr_t>(Raw) + sizeof(void*) + Align - 1) & ~(Align - 1);
   void* Block = reinterpret_cast<void*>(At);
   static_cast<void**>(Block)[-1] = Raw;
   if (Template) std::memcpy(Block, Template, Size);

@@ -80,8 +80,9 @@ struct TThreadState {
   TThreadState& operator=(const TThreadState&) = delete;
 };
 
-// The calling thread's state, made on first use. The module's entry points make it too (a COM
-// method on a thread is that thread's use of the module), so that the unloading knows the thread.
+// The calling thread's state, made on first use: by the forms, by the C++ runtime's first use of
+// its thread-local data (an error raised), and by the module's COM entry points (a call on a
+// thread is that thread's use of the module), so that the unloading knows the thread.
 TThreadState& ThisThreadState();
 
 // Frees the calling thread's state (the thread ends; the thread runtime frees its own record).
