@@ -389,6 +389,13 @@ std::wstring Exactly(const HostSim::TValue& V) {
 
 double R8(const HostSim::TValue& V) { return V.Type() == VT_R8 ? V_R8(&V.Ref()) : -1.0; }
 
+// The DLL's DllGetClassObject, as a host reaches it; null when it has none.
+using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+TGetClassObject ClassObjectEntry(HMODULE Module) {
+  return reinterpret_cast<TGetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+}
+
 // One host's whole wizard session through the built DLL, on the calling thread: the host knows
 // only the published identifiers, runs its code under State (its main window and message hooks
 // load it again themselves), and drives every function's run through the wizard's controls.
@@ -401,9 +408,7 @@ struct TSession {
   void Run(HMODULE Module, const TFpuControl& State) {
     BuildQuarters(Host);
     Host.SetRealHostMode(true);
-    using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto GetClassObject = reinterpret_cast<TGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+    const TGetClassObject GetClassObject = ClassObjectEntry(Module);
     if (!GetClassObject) return;
     D.Host = &Host;
     D.State = State;
@@ -654,9 +659,7 @@ void LoadAndUnload(HostSim::THost& Host, bool MakeObject) {
   HMODULE Module = LoadModule();
   ASSERT_NE(Module, nullptr);
   if (MakeObject) {
-    using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto GetClassObject = reinterpret_cast<TGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+    const TGetClassObject GetClassObject = ClassObjectEntry(Module);
     ASSERT_NE(GetClassObject, nullptr);
     TComPtr<IClassFactory> Factory;
     TComPtr<IComModule> Object;
@@ -680,9 +683,7 @@ struct TOtherUser {
   static DWORD WINAPI Main(void* Self) {
     TOtherUser& U = *static_cast<TOtherUser*>(Self);
     if (SUCCEEDED(CoInitialize(nullptr))) {
-      using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-      auto GetClassObject = reinterpret_cast<TGetClassObject>(
-          reinterpret_cast<void*>(GetProcAddress(U.Module, "DllGetClassObject")));
+      const TGetClassObject GetClassObject = ClassObjectEntry(U.Module);
       TComPtr<IClassFactory> Factory;
       TComPtr<IComModule> Object;
       if (GetClassObject &&
