@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "support/ThreadState.h"
 #include "support/ComPtr.h"
+#include "support/ThreadState.h"
 
 namespace Quorin {
 
