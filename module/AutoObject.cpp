@@ -30,15 +30,16 @@ HINSTANCE ThisModule() noexcept {
 }
 
 TComPtr<ITypeLib> ModuleTypeLib() {
-  // Loaded once, by the first thread that asks (a failure is tried again by the next call).
-  static const TComPtr<ITypeLib> Lib = [] {
+  // Loaded once, by the first thread that asks (a failure is tried again by the next call), and
+  // kept for the process's life, like the module (module/DllMain.cpp).
+  static const TComPtr<ITypeLib>& Lib = *new TComPtr<ITypeLib>([] {
     wchar_t Path[MAX_PATH + 1];
     DWORD N = GetModuleFileNameW(ThisModule(), Path, MAX_PATH);
     if (N == 0 || N >= MAX_PATH) RaiseLastOSError();
     TComPtr<ITypeLib> Loaded;
     OleCheck(LoadTypeLibEx(Path, REGKIND_NONE, Loaded.Put()));
     return Loaded;
-  }();
+  }());
   return Lib;
 }
 

@@ -76,7 +76,6 @@ HRESULT TComModuleFactory::CreateInstance(IUnknown* Outer, REFIID Iid, void** Ou
   *Out = nullptr;
   if (Outer) return CLASS_E_NOAGGREGATION;
   try {
-    ThisThreadState();
     EnsureTypeInfo();
     TComPtr<IComModule> Object(new TComModule);
     return Object->QueryInterface(Iid, Out);

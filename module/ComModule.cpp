@@ -91,7 +91,6 @@ HRESULT TComModule::GetClassInfo(ITypeInfo** Info) {
 
 HRESULT TComModule::Init(OrvexApplication* anOrvex) {
   try {
-    ThisThreadState();
     // The parameter is typed as the host's application class; the object behind it is kept
     // through its IOrvexApplication interface.
     TComPtr<IOrvexApplication> App;

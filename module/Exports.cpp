@@ -16,7 +16,6 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID Clsid, REFIID Iid, void** Out)
   TComModuleFactory& Factory = ComModuleFactory();
   if (!IsEqualCLSID(Clsid, Factory.ClassId())) return CLASS_E_CLASSNOTAVAILABLE;
   try {
-    ThisThreadState();
     Factory.DispatchTypeInfo();  // a class whose type information does not fit is not served
   } catch (...) {
     return CLASS_E_CLASSNOTAVAILABLE;

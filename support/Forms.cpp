@@ -39,10 +39,10 @@ int ScreenDpi() {
 int ScalePixels(int Value) { return MulDiv(Value, ScreenDpi(), DesignDpi); }
 
 HANDLE ModuleActCtx() noexcept {
-  static TActCtx Context = [] {
-    TActCtx Ctx;
+  // Made once and kept for the process's life, like the module (module/DllMain.cpp).
+  static const HANDLE Context = [] {
     HINSTANCE Module = ModuleInstance();
-    if (!FindResourceW(Module, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24))) return Ctx;
+    if (!FindResourceW(Module, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24))) return HANDLE();
     wchar_t Path[MAX_PATH * 2] = {};
     GetModuleFileNameW(Module, Path, static_cast<DWORD>(sizeof Path / sizeof Path[0]) - 1);
     ACTCTXW Desc = {};
@@ -51,10 +51,10 @@ HANDLE ModuleActCtx() noexcept {
     Desc.lpSource = Path;
     Desc.hModule = Module;
     Desc.lpResourceName = MAKEINTRESOURCEW(2);
-    Ctx.Reset(CreateActCtxW(&Desc));
-    return Ctx;
+    const HANDLE Made = CreateActCtxW(&Desc);
+    return Made == INVALID_HANDLE_VALUE ? HANDLE() : Made;
   }();
-  return Context ? Context.Get() : nullptr;
+  return Context;
 }
 
 TActivationScope::TActivationScope() noexcept {

@@ -49,11 +49,6 @@ struct TImageListTraits {
   static bool Valid(HIMAGELIST H) noexcept { return H != nullptr; }
   static void Close(HIMAGELIST H) noexcept { ImageList_Destroy(H); }
 };
-struct TActCtxTraits {
-  static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static bool Valid(HANDLE H) noexcept { return H != INVALID_HANDLE_VALUE && H != nullptr; }
-  static void Close(HANDLE H) noexcept { ReleaseActCtx(H); }
-};
 struct TKernelHandleTraits {
   static HANDLE Invalid() noexcept { return nullptr; }
   static bool Valid(HANDLE H) noexcept { return H != nullptr && H != INVALID_HANDLE_VALUE; }
@@ -63,7 +58,6 @@ struct TKernelHandleTraits {
 using TRegKey = TOwnedHandle<HKEY, TRegKeyTraits>;
 using TGdiObject = TOwnedHandle<HGDIOBJ, TGdiTraits>;
 using TImageList = TOwnedHandle<HIMAGELIST, TImageListTraits>;
-using TActCtx = TOwnedHandle<HANDLE, TActCtxTraits>;
 using TKernelHandle = TOwnedHandle<HANDLE, TKernelHandleTraits>;
 
 }  // namespace Quorin

@@ -1,9 +1,8 @@
 #include "support/ThreadState.h"
 
-#include <pthread.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "support/Errors.h"
 
@@ -11,19 +10,16 @@ namespace Quorin {
 
 namespace {
 
-// TLS_OUT_OF_INDEXES until the first use. Read and written with interlocked operations: two
-// threads' first uses may meet.
+// TLS_OUT_OF_INDEXES until the first use; the module is never unloaded, so the slot is the
+// module's until the process ends. Read and written with interlocked operations: two threads'
+// first uses may meet.
 volatile LONG Slot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
 
-// The registry of every thread's state (taken only when a thread's state is made or freed).
-TSpinLock RegistryLock;
-TThreadState* Registry = nullptr;
-
-DWORD SlotIndex() {
+DWORD SlotIndex() noexcept {
   LONG Index = InterlockedCompareExchange(&Slot, 0, 0);
   if (Index != static_cast<LONG>(TLS_OUT_OF_INDEXES)) return static_cast<DWORD>(Index);
   const DWORD Fresh = TlsAlloc();
-  if (Fresh == TLS_OUT_OF_INDEXES) RaiseLastOSError();
+  if (Fresh == TLS_OUT_OF_INDEXES) return TLS_OUT_OF_INDEXES;
   Index = InterlockedCompareExchange(&Slot, static_cast<LONG>(Fresh),
                                      static_cast<LONG>(TLS_OUT_OF_INDEXES));
   if (Index == static_cast<LONG>(TLS_OUT_OF_INDEXES)) return Fresh;
@@ -31,17 +27,11 @@ DWORD SlotIndex() {
   return static_cast<DWORD>(Index);
 }
 
-void Unlink(TThreadState* State) noexcept {
-  if (State->Prev) State->Prev->Next = State->Next;
-  else Registry = State->Next;
-  if (State->Next) State->Next->Prev = State->Prev;
-}
-
 // Blocks of thread-local variables, aligned as asked: the malloc'd address is kept just before.
-void* AllocateLocal(size_t Size, size_t Align, const void* Template) {
+void* AllocateLocal(size_t Size, size_t Align, const void* Template) noexcept {
   if (Align < sizeof(void*)) Align = sizeof(void*);
   void* Raw = std::malloc(Size + Align + sizeof(void*));
-  if (!Raw) std::abort();  // as the compiler's own runtime does: no thread-local data, no way on
+  if (!Raw) return nullptr;
   const uintptr_t At =
       (reinterpret_cast<uintptr_t>(Raw) + sizeof(void*) + Align - 1) & ~(Align - 1);
   void* Block = reinterpret_cast<void*>(At);
@@ -62,27 +52,31 @@ uintptr_t LocalsCount = 0;
 }  // namespace
 
 TThreadState::~TThreadState() {
-  for (void* Block : Locals) FreeLocal(Block);
+  for (size_t I = 0; I < LocalCount; ++I) FreeLocal(Locals[I]);
+  std::free(Locals);
+}
+
+TThreadState* FindThreadState() noexcept {
+  const DWORD Index = SlotIndex();
+  if (Index == TLS_OUT_OF_INDEXES) return nullptr;
+  if (auto* State = static_cast<TThreadState*>(TlsGetValue(Index))) return State;
+  auto* State = new (std::nothrow) TThreadState;
+  if (!State) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (!TlsSetValue(Index, State)) {
+    const DWORD Error = GetLastError();
+    delete State;
+    SetLastError(Error);
+    return nullptr;
+  }
+  return State;
 }
 
 TThreadState& ThisThreadState() {
-  const DWORD Index = SlotIndex();
-  if (auto* State = static_cast<TThreadState*>(TlsGetValue(Index))) return *State;
-  auto* State = new TThreadState;
-  if (!TlsSetValue(Index, State)) {
-    delete State;
-    RaiseLastOSError();
-  }
-  // The thread runtime's record of this thread, made now if the thread has none yet: the same
-  // record serves every later use of the runtime on this thread.
-  State->ThreadId = GetCurrentThreadId();
-  State->RuntimeThread = pthread_gethandle(pthread_self());
-  State->RuntimeEvent = pthread_getevent();
-  TSpinLock::TGuard Lock(RegistryLock);
-  State->Next = Registry;
-  if (Registry) Registry->Prev = State;
-  Registry = State;
-  return *State;
+  if (TThreadState* State = FindThreadState()) return *State;
+  RaiseLastOSError();
 }
 
 void ReleaseThreadState() noexcept {
@@ -91,32 +85,7 @@ void ReleaseThreadState() noexcept {
   auto* State = static_cast<TThreadState*>(TlsGetValue(static_cast<DWORD>(Index)));
   if (!State) return;
   TlsSetValue(static_cast<DWORD>(Index), nullptr);
-  {
-    TSpinLock::TGuard Lock(RegistryLock);
-    Unlink(State);
-  }
   delete State;
-}
-
-void ReleaseAllThreadStates() noexcept {
-  TThreadState* All;
-  {
-    TSpinLock::TGuard Lock(RegistryLock);
-    All = Registry;
-    Registry = nullptr;
-  }
-  const DWORD Self = GetCurrentThreadId();
-  while (All) {
-    TThreadState* Next = All->Next;
-    if (All->ThreadId != Self) {
-      if (All->RuntimeThread) CloseHandle(All->RuntimeThread);
-      if (All->RuntimeEvent) CloseHandle(All->RuntimeEvent);
-    }
-    delete All;
-    All = Next;
-  }
-  const LONG Index = InterlockedExchange(&Slot, static_cast<LONG>(TLS_OUT_OF_INDEXES));
-  if (Index != static_cast<LONG>(TLS_OUT_OF_INDEXES)) TlsFree(static_cast<DWORD>(Index));
 }
 
 }  // namespace Quorin
@@ -153,15 +122,22 @@ void* __emutls_get_address(__emutls_object* Object) {
       __atomic_store_n(&Object->loc.offset, Index, __ATOMIC_RELEASE);
     }
   }
-  try {
-    std::vector<void*>& Locals = Quorin::ThisThreadState().Locals;
-    if (Locals.size() < Index) Locals.resize(Index + 16, nullptr);
-    void*& Block = Locals[Index - 1];
-    if (!Block) Block = Quorin::AllocateLocal(Object->size, Object->align, Object->templ);
-    return Block;
-  } catch (...) {
-    std::abort();
+  // Nothing here raises an error: raising one needs the runtime's thread-local data, which
+  // would come back here. No thread-local data, no way on, as the compiler's own runtime does.
+  Quorin::TThreadState* State = Quorin::FindThreadState();
+  if (!State) std::abort();
+  if (State->LocalCount < Index) {
+    const size_t Count = Index + 16;
+    void** Grown = static_cast<void**>(std::realloc(State->Locals, Count * sizeof(void*)));
+    if (!Grown) std::abort();
+    for (size_t I = State->LocalCount; I < Count; ++I) Grown[I] = nullptr;
+    State->Locals = Grown;
+    State->LocalCount = Count;
   }
+  void*& Block = State->Locals[Index - 1];
+  if (!Block) Block = Quorin::AllocateLocal(Object->size, Object->align, Object->templ);
+  if (!Block) std::abort();
+  return Block;
 }
 
 void __emutls_register_common(__emutls_object* Object, uintptr_t Size, uintptr_t Align,

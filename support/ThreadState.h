@@ -6,9 +6,8 @@
 // The storage is the module's own, not the C++ runtime's thread_local (whose per-thread blocks
 // and the thread runtime's records behind them outlive an unloaded DLL): one Windows TLS slot,
 // allocated on first use, holds the calling thread's TThreadState, made on its first use. A
-// thread's state is freed when the thread ends (DLL_THREAD_DETACH) and every state left, with
-// the slot, when the module is unloaded (DLL_PROCESS_DETACH); see module/ThreadDetach.cpp.
-// A thread's state also knows that thread's record in the statically linked thread runtime.
+// thread's state is freed when the thread ends (DLL_THREAD_DETACH, module/DllMain.cpp); the
+// module is never unloaded, and at the process's end nothing is freed.
 #pragma once
 
 #include <windows.h>
@@ -64,33 +63,26 @@ struct TThreadState {
 
   // The thread's C++ thread-local variables (the runtime's exception data among them): the
   // module serves the compiler's emulated TLS itself (ThreadState.cpp), so that they are freed
-  // with the thread's state; an entry is a block from AllocateLocal, or null.
-  std::vector<void*> Locals;
+  // with the thread's state. Locals[i] is the block of the variable with index i + 1, or null;
+  // the array is the C runtime's (malloc), never grown by anything that could raise an error:
+  // raising one needs these blocks.
+  void** Locals = nullptr;
+  size_t LocalCount = 0;
   ~TThreadState();
-
-  // The registry of every thread's state, for the module's unloading: the thread, and the two
-  // handles that the statically linked thread runtime keeps for it until it ends.
-  DWORD ThreadId = 0;
-  HANDLE RuntimeThread = nullptr, RuntimeEvent = nullptr;
-  TThreadState* Prev = nullptr;
-  TThreadState* Next = nullptr;
 
   TThreadState() = default;
   TThreadState(const TThreadState&) = delete;
   TThreadState& operator=(const TThreadState&) = delete;
 };
 
-// The calling thread's state, made on first use: by the forms, by the C++ runtime's first use of
-// its thread-local data (an error raised), and by the module's COM entry points (a call on a
-// thread is that thread's use of the module), so that the unloading knows the thread.
+// The calling thread's state, made on first use (by the forms, or by the C++ runtime's first use
+// of its thread-local data); raises an error when it cannot be made.
 TThreadState& ThisThreadState();
+// The same without raising: null when it cannot be made (no TLS slot or no memory), with the
+// system's error code set.
+TThreadState* FindThreadState() noexcept;
 
-// Frees the calling thread's state (the thread ends; the thread runtime frees its own record).
+// Frees the calling thread's state (the thread ends).
 void ReleaseThreadState() noexcept;
-// Frees every thread's state and the TLS slot (the module is unloaded: no thread runs its code),
-// and closes the thread runtime's handles of every other thread that used the module: that
-// runtime frees a record only when its thread ends, and after the unloading it is gone. The
-// unloading thread's own record is the runtime's to free (module/ThreadDetach.cpp).
-void ReleaseAllThreadStates() noexcept;
 
 }  // namespace Quorin

@@ -401,18 +401,18 @@ TGetClassObject ClassObjectEntry(HMODULE Module) {
 // load it again themselves), and drives every function's run through the wizard's controls.
 struct TSession {
   HostSim::THost Host;
-  TDriver D;
+  TDriver D;  // its steps: the whole session's unless some are given
   HRESULT Created = E_FAIL, Inited = E_FAIL, Shown = E_FAIL;
   bool StateKept[4] = {};  // after each COM call
 
-  void Run(HMODULE Module, const TFpuControl& State) {
+  void Run(HMODULE Module, const TFpuControl& State) { Run(ClassObjectEntry(Module), State); }
+  void Run(TGetClassObject GetClassObject, const TFpuControl& State) {
     BuildQuarters(Host);
     Host.SetRealHostMode(true);
-    const TGetClassObject GetClassObject = ClassObjectEntry(Module);
     if (!GetClassObject) return;
     D.Host = &Host;
     D.State = State;
-    BuildSteps(D);
+    if (D.Steps.empty()) BuildSteps(D);
     Driver = &D;
     {
       TFloatingPoint InHost(State);
@@ -654,26 +654,50 @@ std::vector<uintptr_t> KernelHandles() {
   return Handles;
 }
 
-// Loads the DLL, optionally makes a ComModule bound to a host, and unloads the DLL again.
-void LoadAndUnload(HostSim::THost& Host, bool MakeObject) {
+// The lowest TLS index that the process has free.
+DWORD LowestFreeTlsIndex() {
+  const DWORD Index = TlsAlloc();
+  if (Index != TLS_OUT_OF_INDEXES) TlsFree(Index);
+  return Index;
+}
+
+// The process's committed private memory (its heaps and the rest), in bytes.
+size_t PrivateBytes() {
+  size_t Total = 0;
+  MEMORY_BASIC_INFORMATION Info;
+  for (const char* At = nullptr; VirtualQuery(At, &Info, sizeof Info) == sizeof Info;
+       At = static_cast<const char*>(Info.BaseAddress) + Info.RegionSize) {
+    if (Info.State == MEM_COMMIT && Info.Type == MEM_PRIVATE) Total += Info.RegionSize;
+    if (static_cast<const char*>(Info.BaseAddress) + Info.RegionSize < At) break;
+  }
+  return Total;
+}
+
+// What a host that unloads idle servers does once: loads the DLL, makes a ComModule through
+// its factory, has it raise an error (ShowMainDialog without Init), releases everything, asks
+// DllCanUnloadNow and frees the library.
+void LoadUseAndUnload() {
   HMODULE Module = LoadModule();
   ASSERT_NE(Module, nullptr);
-  if (MakeObject) {
-    const TGetClassObject GetClassObject = ClassObjectEntry(Module);
-    ASSERT_NE(GetClassObject, nullptr);
+  const TGetClassObject GetClassObject = ClassObjectEntry(Module);
+  using TCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+  const auto CanUnloadNow = reinterpret_cast<TCanUnloadNow>(
+      reinterpret_cast<void*>(GetProcAddress(Module, "DllCanUnloadNow")));
+  ASSERT_TRUE(GetClassObject && CanUnloadNow);
+  {
     TComPtr<IClassFactory> Factory;
     TComPtr<IComModule> Object;
     ASSERT_HRESULT_SUCCEEDED(GetClassObject(CLSID_ComModule, IID_IClassFactory, Factory.PutVoid()));
     ASSERT_HRESULT_SUCCEEDED(Factory->CreateInstance(nullptr, IID_IComModule, Object.PutVoid()));
-    TComPtr<IOrvexApplication> App = Host.Application();
-    EXPECT_HRESULT_SUCCEEDED(Object->Init(reinterpret_cast<OrvexApplication*>(App.Get())));
+    ASSERT_EQ(Object->ShowMainDialog(), E_UNEXPECTED);
+    EXPECT_EQ(CanUnloadNow(), S_FALSE);
   }
-  EXPECT_TRUE(FreeLibrary(Module));
-  EXPECT_EQ(GetModuleHandleW(L"Quorin.dll"), nullptr);
+  ASSERT_EQ(CanUnloadNow(), S_OK);
+  ASSERT_TRUE(FreeLibrary(Module));
 }
 
 // Another host thread that used the module (an object, a failed call) and goes on living while
-// the module is unloaded, then ends.
+// the host unloads the module, then ends.
 struct TOtherUser {
   HMODULE Module;
   HANDLE Used = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -702,34 +726,85 @@ struct TOtherUser {
 
 }  // namespace
 
-// A host that unloads idle plug-ins loses nothing each time, also when another of its threads
-// used the module and outlives the unloading.
-TEST(HostProcess, LoadingAndUnloadingTheModuleLeavesNoHandleInTheProcess) {
+// A long-lived host that unloads idle servers (CoFreeUnusedLibraries) and loads them again, on
+// its own thread and while another of its threads used the module: after 2,000 rounds the
+// process has the TLS indexes, the kernel handles and about the memory it had after the first.
+TEST(HostProcess, TwoThousandLoadsAndUnloadsLeaveNothingInTheProcess) {
   ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
-  HostSim::THost Host;
-  BuildQuarters(Host);
-  // The first rounds bring in what stays loaded whatever the module does (system DLLs).
-  LoadAndUnload(Host, true);
-  LoadAndUnload(Host, false);
+  // The first rounds bring in what stays whatever the module does (system DLLs, the module's
+  // own set-up of the process).
+  for (int I = 0; I < 2; ++I) LoadUseAndUnload();
+  const DWORD TlsBefore = LowestFreeTlsIndex();
   const std::vector<uintptr_t> Before = KernelHandles();
-  for (int I = 0; I < 50; ++I) LoadAndUnload(Host, I % 2 == 0);
+  const size_t MemoryBefore = PrivateBytes();
+  for (int I = 0; I < 2000 && !HasFatalFailure(); ++I) LoadUseAndUnload();
+  // The tolerance, a megabyte, is 500 bytes a round: less than anything the module sets up per
+  // load (a type library, the runtimes' records) would leave 2,000 times.
+  const size_t MemoryAfter = PrivateBytes();
+  std::printf("private memory: %lu KB before the rounds, %lu KB after\n",
+              static_cast<unsigned long>(MemoryBefore / 1024), static_cast<unsigned long>(MemoryAfter / 1024));
+  EXPECT_LT(MemoryAfter, MemoryBefore + 1024 * 1024);
   for (int I = 0; I < 5; ++I) {
     TOtherUser User{LoadModule()};
     ASSERT_NE(User.Module, nullptr);
     HANDLE Thread = CreateThread(nullptr, 0, TOtherUser::Main, &User, 0, nullptr);
     ASSERT_NE(Thread, nullptr);
     WaitForSingleObject(User.Used, INFINITE);
-    EXPECT_TRUE(FAILED(User.Failed));
+    EXPECT_EQ(User.Failed, E_UNEXPECTED);
     EXPECT_TRUE(FreeLibrary(User.Module));
     SetEvent(User.Unloaded);
     WaitForSingleObject(Thread, INFINITE);
     for (HANDLE H : {Thread, User.Used, User.Unloaded}) CloseHandle(H);
   }
+  EXPECT_EQ(LowestFreeTlsIndex(), TlsBefore);
   const std::vector<uintptr_t> After = KernelHandles();
   std::string New;
   for (uintptr_t H : After)
     if (std::find(Before.begin(), Before.end(), H) == Before.end()) New += " " + std::to_string(H);
   EXPECT_EQ(After.size(), Before.size()) << "new handles:" << New;
-  EXPECT_EQ(Host.LiveObjects(), 0);
   CoUninitialize();
+}
+
+// The host's process ends (ExitProcess) while another of its threads has the wizard open: the
+// process is gone within five seconds. The test runs itself as that host, in a child process.
+TEST(HostProcess, TheProcessEndsWhileAnotherThreadHasTheWizardOpen) {
+  wchar_t Event[64] = {};
+  if (GetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", Event, 64)) {
+    // The child: a second thread shows the wizard; once it is up, this thread ends the process.
+    HMODULE Module = LoadModule();
+    ASSERT_NE(Module, nullptr);
+    HANDLE Shown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    THostThread Other{Module, IeeeDouble};
+    Other.Session.D.Steps.push_back([Shown] {
+      HWND W = FindFormWindow(WizardCaption);
+      if (W && IsWindowVisible(W)) SetEvent(Shown);
+      return false;  // the wizard stays open
+    });
+    Other.Start();
+    ASSERT_EQ(WaitForSingleObject(Shown, 60000), WAIT_OBJECT_0);
+    SetEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, Event));
+    ExitProcess(3);
+  }
+  const std::wstring Name = L"QuorinExit" + std::to_wstring(GetCurrentProcessId());
+  HANDLE Inside = CreateEventW(nullptr, TRUE, FALSE, Name.c_str());
+  ASSERT_TRUE(SetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", Name.c_str()));
+  wchar_t Exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, Exe, MAX_PATH);
+  std::wstring Command = L"\"" + std::wstring(Exe) + L"\" --gtest_filter=" +
+                         L"HostProcess.TheProcessEndsWhileAnotherThreadHasTheWizardOpen";
+  STARTUPINFOW Startup = {};
+  Startup.cb = sizeof Startup;
+  PROCESS_INFORMATION Child = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &Command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &Startup, &Child));
+  SetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", nullptr);
+  const HANDLE Waits[] = {Inside, Child.hProcess};
+  EXPECT_EQ(WaitForMultipleObjects(2, Waits, FALSE, 120000), WAIT_OBJECT_0) << "the wizard never opened";
+  const DWORD Ended = WaitForSingleObject(Child.hProcess, 5000);
+  EXPECT_EQ(Ended, WAIT_OBJECT_0) << "the process has not ended in 5 s";
+  if (Ended != WAIT_OBJECT_0) TerminateProcess(Child.hProcess, 1);
+  DWORD Code = 0;
+  GetExitCodeProcess(Child.hProcess, &Code);
+  EXPECT_EQ(Code, 3u);
+  for (HANDLE H : {Inside, Child.hProcess, Child.hThread}) CloseHandle(H);
 }
