@@ -9,6 +9,16 @@ namespace Quorin {
 
 // ---- TRefObject --------------------------------------------------------------------------
 
+namespace {
+volatile LONG LiveRefObjects = 0;
+}  // namespace
+
+TRefObject::TRefObject() noexcept { InterlockedIncrement(&LiveRefObjects); }
+
+TRefObject::~TRefObject() { InterlockedDecrement(&LiveRefObjects); }
+
+LONG TRefObject::LiveObjects() noexcept { return InterlockedCompareExchange(&LiveRefObjects, 0, 0); }
+
 int32_t TRefObject::AddRef() noexcept { return InterlockedIncrement(&FRefCount); }
 
 int32_t TRefObject::Release() noexcept {

@@ -15,7 +15,7 @@ namespace Quorin {
 // The destructor is protected so that no other way of destroying it exists.
 class TRefObject {
 public:
-  TRefObject() noexcept = default;
+  TRefObject() noexcept;
   TRefObject(const TRefObject&) = delete;
   TRefObject& operator=(const TRefObject&) = delete;
 
@@ -30,8 +30,11 @@ public:
   // The same for a pointer that may be null (null does nothing).
   static void Destroy(TRefObject* Obj);
 
+  // How many objects of this kind are alive in the module: what a leak leaves behind.
+  static LONG LiveObjects() noexcept;
+
 protected:
-  virtual ~TRefObject() = default;
+  virtual ~TRefObject();
 
 private:
   volatile LONG FRefCount = 0;

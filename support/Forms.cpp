@@ -255,6 +255,14 @@ void TForm::CreateHandle() {
 
 void TForm::DestroyHandle() noexcept {
   if (!FHandle || FDestroying) return;
+  HWND Window = FHandle;
+  EndForm();
+  DestroyWindow(Window);
+  FHandle = nullptr;
+  FDestroying = false;
+}
+
+void TForm::EndForm() noexcept {
   FDestroying = true;
   try {
     FormDestroy();
@@ -263,15 +271,11 @@ void TForm::DestroyHandle() noexcept {
   }
   if (FIdleHandle) RemoveIdleHandler(FIdleHandle);
   FIdleHandle = 0;
-  HWND Window = FHandle;
-  RemoveDialogWindow(Window);
+  RemoveDialogWindow(FHandle);
   if (FModal) {
     // Destroyed from inside its own modal loop: the loop ends.
     if (FModalResult == mrNone) FModalResult = mrCancel;
   }
-  DestroyWindow(Window);
-  FHandle = nullptr;
-  FDestroying = false;
 }
 
 HWND TForm::Control(int Id) const {
@@ -563,10 +567,16 @@ INT_PTR CALLBACK TForm::DialogProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM 
     Handled = true;
     Result = 0;
   }
+  // A window destroyed by someone else (its owner's destruction, DestroyWindow from the host):
+  // the form ends as if it were destroyed through DestroyHandle, while its controls still are.
+  if (Msg == WM_DESTROY && Form->FHandle == Window && !Form->FDestroying) Form->EndForm();
   if (Msg == WM_NCDESTROY) {
     RemoveDialogWindow(Window);
     SetWindowLongPtrW(Window, DWLP_USER, 0);
-    if (Form->FHandle == Window) Form->FHandle = nullptr;
+    if (Form->FHandle == Window) {
+      Form->FHandle = nullptr;
+      Form->FDestroying = false;
+    }
   }
   if (!Handled) return FALSE;
   switch (Msg) {

@@ -140,7 +140,10 @@ public:
   TForm& operator=(const TForm&) = delete;
 
   void CreateHandle();
-  // FormDestroy, then the window and its controls go; safe to call more than once.
+  // FormDestroy, then the window and its controls go; safe to call more than once. A window
+  // that someone else destroys ends the form the same way: FormDestroy runs (at WM_DESTROY,
+  // while the controls are there), the form leaves the idle event and the dialog list, and a
+  // modal loop ends with mrCancel; Handle() is null afterwards.
   void DestroyHandle() noexcept;
 
   HWND Handle() const noexcept { return FHandle; }
@@ -193,6 +196,8 @@ private:
   void ApplyLayout();
   void PlaceForm();
   void RunIdle() noexcept;
+  // The form's end, before its window goes: FormDestroy, idle event, dialog list, modal loop.
+  void EndForm() noexcept;
   void FocusFirstControl();
 
   std::wstring FTemplateName;

@@ -288,7 +288,7 @@ void TNewFieldFillSchemeWizard::LoadComponents() {
 void TNewFieldFillSchemeWizard::FormCreate() {
   LoadComponents();
 
-  FScheme = new TStatSchemeFieldFill;
+  RefAssign(FScheme, new TStatSchemeFieldFill);
   SendMessageW(StatFunctionComboBox, CB_RESETCONTENT, 0, 0);
   for (int Code = 0; Code < StatFunctionCount; ++Code)
     SendMessageW(StatFunctionComboBox, CB_ADDSTRING, 0,
@@ -301,9 +301,10 @@ void TNewFieldFillSchemeWizard::FormDestroy() {
   if (FScheme) {
     TStatSchemeFieldFill* Scheme = FScheme;
     FScheme = nullptr;
-    // The rows point at the sources; they go first.
+    // The rows point at the sources; they go first. A run still going on (the window destroyed
+    // under it by its owner) holds the scheme until it ends.
     if (SourceListView) ListView_DeleteAllItems(SourceListView);
-    Scheme->Free();
+    RefRelease(Scheme);
   }
   FApplication.Reset();
 }
@@ -521,14 +522,18 @@ void TNewFieldFillSchemeWizard::RunFillFromPage() {
   for (size_t I = 0; I < sizeof Locked / sizeof Locked[0]; ++I)
     WasEnabled[I] = IsWindowEnabled(Locked[I]) != FALSE;
   {
+    // The window may be destroyed while the run passes messages (its owner destroyed by the
+    // host): the run keeps what it works on and goes on to its end, as after "Отмена".
+    TRefHolder<TStatSchemeFieldFill> Scheme(FScheme);
+    TComPtr<IOrvexApplication> App = FApplication;
     FRunning = true;
     TRunScope Scope{*this, Locked, WasEnabled, sizeof Locked / sizeof Locked[0], Focus};
     for (HWND W : Locked) EnableWindow(W, FALSE);
-    RunFill(FApplication.Get(), *FScheme, FillProgress, SourceProgress);
+    RunFill(App.Get(), *Scheme.Get(), FillProgress, SourceProgress);
   }
   // A run that ended normally: the first page, with the tree selection, the sources and the
   // function kept. (A failed one has left this handler above, and the wizard on this page.)
-  ShowPage(FieldTabSheet);
+  if (Handle()) ShowPage(FieldTabSheet);
 }
 
 void TNewFieldFillSchemeWizard::StoreSelection() {

@@ -25,8 +25,10 @@
 
 #include "ModuleTestSupport.h"
 #include "hostsim/HostSim.h"
+#include "module/ClassFactory.h"
 #include "module/Quorin_h.h"
 #include "stats/FillRun.h"
+#include "stats/RefObjects.h"
 #include "stats/StatSchemes.h"
 #include "support/ComPtr.h"
 #include "support/ErrorReport.h"
@@ -762,6 +764,56 @@ TEST(HostProcess, TwoThousandLoadsAndUnloadsLeaveNothingInTheProcess) {
   for (uintptr_t H : After)
     if (std::find(Before.begin(), Before.end(), H) == Before.end()) New += " " + std::to_string(H);
   EXPECT_EQ(After.size(), Before.size()) << "new handles:" << New;
+  CoUninitialize();
+}
+
+namespace {
+
+// The module's class as linked into this program, so that the module's own objects can be
+// counted (TRefObject::LiveObjects): what a host gets from DllGetClassObject.
+HRESULT STDAPICALLTYPE ClassObjectHere(REFCLSID Clsid, REFIID Iid, void** Out) {
+  *Out = nullptr;
+  if (!IsEqualCLSID(Clsid, CLSID_ComModule)) return CLASS_E_CLASSNOTAVAILABLE;
+  return Quorin::ComModuleFactory().QueryInterface(Iid, Out);
+}
+
+}  // namespace
+
+// The host destroys its main window, which owns the wizard, while the wizard shows its first
+// page, and again while the source dialog is open over it (a session that ends, a frame made
+// anew). Each time ShowMainDialog returns S_OK as after "Отмена", having let go of everything;
+// then a wizard over a live window runs every function with the right values.
+TEST(HostProcess, AWizardWhoseOwnerTheHostDestroysEndsAsIfClosed) {
+  const std::vector<TResult> Reference = ReferenceRuns();
+  ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+  const LONG ObjectsBefore = Quorin::TRefObject::LiveObjects();
+  for (const bool InDialog : {false, true}) {
+    SCOPED_TRACE(InDialog ? "the source dialog open" : "on the first page");
+    TSession S;
+    if (InDialog) {
+      BuildSteps(S.D);
+      S.D.Steps.resize(2);  // the target field chosen, "Добавить" clicked
+    }
+    S.D.Steps.push_back([&S, InDialog] {
+      HWND W = FindFormWindow(InDialog ? SourceCaption : WizardCaption);
+      if (!W || !IsWindowVisible(W)) return false;
+      S.Host.CloseMainWindow();
+      return true;
+    });
+    S.Run(ClassObjectHere, IeeeDouble);
+    EXPECT_EQ(S.Shown, S_OK);
+    EXPECT_FALSE(S.D.TimedOut) << "stopped at step " << S.D.Next;
+    EXPECT_EQ(S.D.Next, S.D.Steps.size());
+    EXPECT_TRUE(S.D.Boxes.empty()) << Quorin::ToAnsi(S.D.Boxes.empty() ? L"" : S.D.Boxes[0]);
+    EXPECT_EQ(FindFormWindow(WizardCaption), nullptr);
+    EXPECT_EQ(S.Host.LiveObjects(), 0);
+    EXPECT_EQ(Quorin::TRefObject::LiveObjects(), ObjectsBefore) << "the scheme and its sources";
+  }
+  TSession Full;
+  Full.Run(ClassObjectHere, IeeeDouble);
+  Full.ExpectHostStateKept();
+  ExpectSameValues(Full.D.Results, Reference);
+  EXPECT_EQ(Quorin::TRefObject::LiveObjects(), ObjectsBefore);
   CoUninitialize();
 }
 
