@@ -462,8 +462,12 @@ int TForm::ShowModal() {
   if (!FHandle || FModal || IsWindowVisible(FHandle))
     throw Exception("Видимое окно нельзя показать модально");
   TActivationScope Scope;
+  // The owner is disabled while the form is shown when it is a window of this thread. Another
+  // thread's window is left alone: enabling, disabling or activating it waits for that thread
+  // to take the message, and that thread may be busy or waiting for this one.
   HWND Owner = GetWindow(FHandle, GW_OWNER);
-  const bool DisableOwner = Owner && IsWindowEnabled(Owner);
+  const bool DisableOwner = Owner && IsWindowEnabled(Owner) &&
+                            GetWindowThreadProcessId(Owner, nullptr) == GetCurrentThreadId();
   FModalResult = mrNone;
   FModal = true;
 

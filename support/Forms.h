@@ -36,7 +36,8 @@
 // Errors. An exception that escapes a handler ends that handler and goes to the default error
 // report (support/ErrorReport.h); the form stays open. No exception leaves DialogProc.
 //
-// ShowModal: runs the idle handlers once, shows the form, disables its owner, gives the focus
+// ShowModal: runs the idle handlers once, shows the form, disables its owner (a window of the
+// calling thread; another thread's is left as it is), gives the focus
 // to the active control (or the first enabled tab stop), and runs the form's loop: every
 // pending message is dispatched with the dialog keyboard handling (Enter presses the default
 // button, Esc the cancel button); whenever the queue is empty the idle handlers of every open

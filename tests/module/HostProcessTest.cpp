@@ -404,6 +404,7 @@ TGetClassObject ClassObjectEntry(HMODULE Module) {
 struct TSession {
   HostSim::THost Host;
   TDriver D;  // its steps: the whole session's unless some are given
+  HWND Owner = nullptr;  // the host's main window when it is not the session's own
   HRESULT Created = E_FAIL, Inited = E_FAIL, Shown = E_FAIL;
   bool StateKept[4] = {};  // after each COM call
 
@@ -419,7 +420,8 @@ struct TSession {
     {
       TFloatingPoint InHost(State);
       Host.ExpectFpuControl(State.X87, State.Mxcsr);
-      if (Host.OpenMainWindow(true)) {
+      if (Owner) Host.SetMainWindow(Owner);
+      if (Owner || Host.OpenMainWindow(true)) {
         TComPtr<IClassFactory> Factory;
         TComPtr<IComModule> Object;
         TComPtr<IOrvexApplication> App = Host.Application();
@@ -814,6 +816,92 @@ TEST(HostProcess, AWizardWhoseOwnerTheHostDestroysEndsAsIfClosed) {
   Full.ExpectHostStateKept();
   ExpectSameValues(Full.D.Results, Reference);
   EXPECT_EQ(Quorin::TRefObject::LiveObjects(), ObjectsBefore);
+  CoUninitialize();
+}
+
+namespace {
+
+// The host's main window on another of its threads, which stops taking messages for a while
+// when told to (it waits for something) and ends when told to.
+struct TBusyOwnerThread {
+  HANDLE Ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE Busy = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  HANDLE Free = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE Quit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HWND Window = nullptr;
+  volatile LONG Waiting = 0;
+  HANDLE Thread = nullptr;
+
+  static DWORD WINAPI Main(void* Self) {
+    TBusyOwnerThread& T = *static_cast<TBusyOwnerThread*>(Self);
+    T.Window = CreateWindowExW(0, L"STATIC", L"Orvex", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                               800, 600, nullptr, nullptr, nullptr, nullptr);
+    SetEvent(T.Ready);
+    const HANDLE Events[] = {T.Busy, T.Quit};
+    for (;;) {
+      const DWORD Woken = MsgWaitForMultipleObjects(2, Events, FALSE, INFINITE, QS_ALLINPUT);
+      if (Woken == WAIT_OBJECT_0) {
+        // Busy until the wizard has answered (at most half a minute: a module that waits for
+        // this thread then goes on, too late).
+        InterlockedExchange(&T.Waiting, 1);
+        WaitForSingleObject(T.Free, 30000);
+        InterlockedExchange(&T.Waiting, 0);
+      } else if (Woken == WAIT_OBJECT_0 + 1) {
+        break;
+      }
+      MSG Msg;
+      while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&Msg);
+    }
+    DestroyWindow(T.Window);
+    return 0;
+  }
+  TBusyOwnerThread() {
+    Thread = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+    WaitForSingleObject(Ready, INFINITE);
+  }
+  ~TBusyOwnerThread() {
+    SetEvent(Free);
+    SetEvent(Quit);
+    WaitForSingleObject(Thread, INFINITE);
+    for (HANDLE H : {Thread, Ready, Busy, Free, Quit}) CloseHandle(H);
+  }
+};
+
+}  // namespace
+
+// GetHandle gives a window of another host thread, and that thread is busy while the host
+// calls ShowMainDialog: the wizard opens and answers at once (its first page's tree is
+// expanded, a node chosen, "Отмена" clicked) while that thread still waits, and the module
+// sends nothing to that thread's window (it stays enabled).
+TEST(HostProcess, TheWizardAnswersWhileItsOwnersThreadIsBusy) {
+  ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+  HMODULE Module = LoadModule();
+  ASSERT_NE(Module, nullptr);
+  TBusyOwnerThread Owner;
+  ASSERT_NE(Owner.Window, nullptr);
+  TSession S;
+  S.Owner = Owner.Window;
+  bool AnsweredWhileBusy = false, OwnerEnabled = false;
+  S.D.Steps.push_back([&] {
+    HWND W = FindFormWindow(WizardCaption);
+    if (!W || !IsWindowVisible(W)) return false;
+    AnsweredWhileBusy = SelectPath(FindControl(W, IDC_WZ_FIELDTREEVIEW),
+                                   {L"Город", L"Кварталы", L"Кварталы.сем", L"Итог"}) &&
+                        InterlockedCompareExchange(&Owner.Waiting, 0, 0) != 0;
+    OwnerEnabled = IsWindowEnabled(Owner.Window) != FALSE;
+    SetEvent(Owner.Free);
+    ClickButton(W, IDCANCEL);
+    return true;
+  });
+  SetEvent(Owner.Busy);
+  while (!InterlockedCompareExchange(&Owner.Waiting, 0, 0)) Sleep(1);
+  S.Run(Module, IeeeDouble);
+  EXPECT_EQ(S.Shown, S_OK);
+  EXPECT_EQ(S.D.Next, S.D.Steps.size());
+  EXPECT_TRUE(AnsweredWhileBusy);
+  EXPECT_TRUE(OwnerEnabled);
+  EXPECT_EQ(S.Host.LiveObjects(), 0);
+  FreeLibrary(Module);
   CoUninitialize();
 }
 
