@@ -210,10 +210,137 @@ int FromVarCmp(HRESULT Hr, VARTYPE A, VARTYPE B) {
   }
 }
 
+// ---- numbers compared exactly ----------------------------------------------------------------
+// oleaut32's VarCmp refuses VT_UI8 in every pairing, compares currency with an integer through a
+// difference that can leave currency's range, and compares a 64-bit integer with a double
+// through a rounded double. So numbers are compared here, exactly and in integers only: each is
+// a sign and a magnitude Mant * 2^Exp, in ten-thousandths for currency. A real is taken apart
+// from its bits, so nothing here computes in floating point.
+
+struct TExactNumber {
+  enum TClass { Finite, Infinite, NaN } Class = Finite;
+  bool Negative = false;
+  bool TenThousandths = false;  // currency
+  uint64_t Mant = 0;
+  int Exp = 0;
+};
+
+void SetInteger(TExactNumber& N, bool Negative, uint64_t Magnitude) {
+  N.Negative = Negative;
+  N.Mant = Magnitude;
+}
+
+void SetSigned(TExactNumber& N, int64_t V) {
+  SetInteger(N, V < 0, V < 0 ? 0 - static_cast<uint64_t>(V) : static_cast<uint64_t>(V));
+}
+
+// An IEEE binary real of FracBits fraction bits and ExpBits exponent bits, from its bits.
+void SetReal(TExactNumber& N, uint64_t Bits, int FracBits, int ExpBits) {
+  const int MaxExp = (1 << ExpBits) - 1, Bias = MaxExp >> 1;
+  const int E = static_cast<int>((Bits >> FracBits) & static_cast<uint64_t>(MaxExp));
+  const uint64_t Fraction = Bits & ((uint64_t(1) << FracBits) - 1);
+  N.Negative = (Bits >> (FracBits + ExpBits)) & 1;
+  if (E == MaxExp) N.Class = Fraction ? TExactNumber::NaN : TExactNumber::Infinite;
+  N.Mant = E ? Fraction | (uint64_t(1) << FracBits) : Fraction;  // E 0: subnormal
+  N.Exp = (E ? E : 1) - Bias - FracBits;
+}
+
+// The numeric kinds, taken by value; false for any other kind.
+bool ToExactNumber(const VARIANT& V, TExactNumber& N) {
+  switch (V_VT(&V)) {
+    case VT_I1: SetSigned(N, V_I1(&V)); return true;
+    case VT_I2: SetSigned(N, V_I2(&V)); return true;
+    case VT_I4: SetSigned(N, V_I4(&V)); return true;
+    case VT_INT: SetSigned(N, V_INT(&V)); return true;
+    case VT_I8: SetSigned(N, V_I8(&V)); return true;
+    case VT_UI1: SetInteger(N, false, V_UI1(&V)); return true;
+    case VT_UI2: SetInteger(N, false, V_UI2(&V)); return true;
+    case VT_UI4: SetInteger(N, false, V_UI4(&V)); return true;
+    case VT_UINT: SetInteger(N, false, V_UINT(&V)); return true;
+    case VT_UI8: SetInteger(N, false, V_UI8(&V)); return true;
+    case VT_CY: SetSigned(N, V_CY(&V).int64); N.TenThousandths = true; return true;
+    case VT_R4: SetReal(N, V_UI4(&V), 23, 8); return true;  // the bits, not the value
+    case VT_R8: case VT_DATE: SetReal(N, V_UI8(&V), 52, 11); return true;
+    default: return false;
+  }
+}
+
+// An unsigned integer of up to 128 bits: room for a 64-bit magnitude times 10^4.
+struct TWide {
+  uint64_t Hi, Lo;
+};
+
+TWide Times625(uint64_t V) {
+  const uint64_t Low = (V & 0xFFFFFFFFu) * 625, High = (V >> 32) * 625;
+  const uint64_t Lo = Low + (High << 32);
+  return {(High >> 32) + (Lo < Low ? 1 : 0), Lo};
+}
+
+int BitLength(const TWide& V) {
+  if (V.Hi) return 128 - __builtin_clzll(V.Hi);
+  return V.Lo ? 64 - __builtin_clzll(V.Lo) : 0;
+}
+
+// V * 2^Shift, for a result that fits.
+TWide ShiftedLeft(const TWide& V, int Shift) {
+  if (Shift == 0) return V;
+  if (Shift >= 64) return {V.Lo << (Shift - 64), 0};
+  return {(V.Hi << Shift) | (V.Lo >> (64 - Shift)), V.Lo << Shift};
+}
+
+// Two finite non-zero magnitudes.
+int CompareMagnitudes(const TExactNumber& A, const TExactNumber& B) {
+  TWide MA = {0, A.Mant}, MB = {0, B.Mant};
+  int EA = A.Exp, EB = B.Exp;
+  // Against currency, the other value in ten-thousandths too: times 625 * 2^4.
+  if (A.TenThousandths && !B.TenThousandths) {
+    MB = Times625(B.Mant);
+    EB += 4;
+  } else if (B.TenThousandths && !A.TenThousandths) {
+    MA = Times625(A.Mant);
+    EA += 4;
+  }
+  // The highest bit first; at the same one the mantissas aligned at the lower exponent.
+  const int TopA = BitLength(MA) + EA, TopB = BitLength(MB) + EB;
+  if (TopA != TopB) return TopA < TopB ? -1 : 1;
+  if (EA > EB) MA = ShiftedLeft(MA, EA - EB);
+  else MB = ShiftedLeft(MB, EB - EA);
+  if (MA.Hi != MB.Hi) return MA.Hi < MB.Hi ? -1 : 1;
+  return MA.Lo == MB.Lo ? 0 : MA.Lo < MB.Lo ? -1 : 1;
+}
+
+// -1, 0 or 1. A NaN is neither less nor greater than anything: 0, so that a strict comparison
+// keeps the value it has.
+int CompareNumbers(const TExactNumber& A, const TExactNumber& B) {
+  if (A.Class == TExactNumber::NaN || B.Class == TExactNumber::NaN) return 0;
+  auto Sign = [](const TExactNumber& N) {
+    if (N.Class == TExactNumber::Finite && N.Mant == 0) return 0;  // either zero
+    return N.Negative ? -1 : 1;
+  };
+  const int SA = Sign(A), SB = Sign(B);
+  if (SA != SB) return SA < SB ? -1 : 1;
+  if (SA == 0) return 0;
+  int Magnitudes;
+  if (A.Class == TExactNumber::Infinite || B.Class == TExactNumber::Infinite)
+    Magnitudes = (A.Class == TExactNumber::Infinite) - (B.Class == TExactNumber::Infinite);
+  else
+    Magnitudes = CompareMagnitudes(A, B);
+  return SA * Magnitudes;
+}
+
+// Both numbers: compared exactly. Otherwise oleaut32's comparison.
+int CompareValues(VARIANT* A, VARIANT* B, VARTYPE KA, VARTYPE KB) {
+  TExactNumber NA, NB;
+  if (ToExactNumber(*A, NA) && ToExactNumber(*B, NB)) return CompareNumbers(NA, NB);
+  return FromVarCmp(VarCmp(A, B, LOCALE_USER_DEFAULT, 0), KA, KB);
+}
+
 }  // namespace
 
 int CompareVar(const VARIANT& A, const VARIANT& B) {
   const VARTYPE KA = V_VT(&A), KB = V_VT(&B);
+  TExactNumber NA, NB;
+  if (ToExactNumber(A, NA) && ToExactNumber(B, NB)) return CompareNumbers(NA, NB);
   TModuleFpuScope Fpu(!HoldsObject(A) && !HoldsObject(B));
   VARIANT TA, TB;
   VARIANT* PA = Widened(A, TA);
@@ -229,7 +356,7 @@ int CompareVar(const VARIANT& A, const VARIANT& B) {
       RaiseCastError(VT_BSTR, Target);
     VARIANT* L = TextFirst ? Converted.Ptr() : PA;
     VARIANT* R = TextFirst ? PB : Converted.Ptr();
-    return FromVarCmp(VarCmp(L, R, LOCALE_USER_DEFAULT, 0), KA, KB);
+    return CompareValues(L, R, KA, KB);
   }
   return FromVarCmp(VarCmp(PA, PB, LOCALE_USER_DEFAULT, 0), KA, KB);
 }

@@ -55,7 +55,8 @@ bool IsNumericKind(VARTYPE Kind) noexcept;
 void AddVar(TVariant& Acc, const VARIANT& V);
 // A / Count, real division.
 TVariant DivideVar(const VARIANT& A, int32_t Count);
-// Ordering: negative, 0 or positive. Numbers by value, text with text; text against another
+// Ordering: negative, 0 or positive. Numbers (the integers of 8 to 64 bits, reals, currency,
+// dates) by their exact values, a NaN as equal to anything; text with text; text against another
 // kind is converted to that kind first (to a double against an integer or real). A failed
 // conversion raises EVariantTypeCastError naming both kinds.
 int CompareVar(const VARIANT& A, const VARIANT& B);

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <initializer_list>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "stats/FillRun.h"
@@ -29,6 +31,7 @@ TVariant Of(VARTYPE Kind, T Value) {
     case VT_I4: V_I4(V.Ptr()) = static_cast<LONG>(Value); break;
     case VT_UI4: V_UI4(V.Ptr()) = static_cast<ULONG>(Value); break;
     case VT_I8: V_I8(V.Ptr()) = static_cast<LONGLONG>(Value); break;
+    case VT_INT: V_INT(V.Ptr()) = static_cast<INT>(Value); break;
     case VT_UI8: V_UI8(V.Ptr()) = static_cast<ULONGLONG>(Value); break;
     case VT_R4: V_R4(V.Ptr()) = static_cast<float>(Value); break;
     case VT_R8: V_R8(V.Ptr()) = static_cast<double>(Value); break;
@@ -37,6 +40,14 @@ TVariant Of(VARTYPE Kind, T Value) {
     case VT_CY: V_CY(V.Ptr()).int64 = static_cast<LONGLONG>(Value) * 10000; break;
     default: ADD_FAILURE() << "kind " << Kind; break;
   }
+  return V;
+}
+
+// A currency value of Raw ten-thousandths.
+TVariant Cy(LONGLONG Raw) {
+  TVariant V;
+  V_VT(V.Ptr()) = VT_CY;
+  V_CY(V.Ptr()).int64 = Raw;
   return V;
 }
 
@@ -56,6 +67,13 @@ bool IsIntegerKind(VARTYPE K) {
     default:
       return false;
   }
+}
+
+// The value exactly: text, or the integer of the payload's bits.
+std::wstring Exactly(const VARIANT& V) {
+  if (V_VT(&V) == VT_BSTR) return V_BSTR(&V);
+  if (V_VT(&V) == VT_I4 || V_VT(&V) == VT_INT) return std::to_wstring(V_I4(&V));
+  return std::to_wstring(V_UI8(&V));  // the 8-byte kinds
 }
 
 double AsDouble(const TVariant& V) {
@@ -238,6 +256,57 @@ TEST(Accumulator, MinAndMax) {
   R = Reduce(sfMin, {Text("10"), I4(9)});
   ASSERT_EQ(R.Type(), VT_I4);
   EXPECT_EQ(V_I4(&R.Ref()), 9);
+}
+
+TEST(Accumulator, MinAndMaxCompareEveryNumberExactly) {
+  const unsigned long long P63 = 1ULL << 63, UMax = ~0ULL;
+  const double D63 = 9223372036854775808.0, D64 = 18446744073709551616.0;
+  const long long P54 = 1LL << 54;
+  const double D54 = 18014398509481984.0;  // the double nearest to 2^54 + 1
+  // The doubles nearest to currency's ends lie just beyond them (by 0.0443 and 0.0442).
+  const double CyTop = 922337203685477.625, CyBottom = -922337203685477.625;
+  const char* Big = "10000000000000000000";  // 1e19, above 2^63
+  struct {
+    TStatFunction F;
+    std::vector<TVariant> Values;
+    size_t Kept;  // the index of the value that stays
+  } Rows[] = {
+      {sfMin, {Of(VT_UI8, 579), Of(VT_UI8, 0)}, 1},
+      {sfMax, {Of(VT_UI8, P63 + 1), Of(VT_UI8, P63), Of(VT_UI8, 7)}, 0},
+      {sfMin, {Of(VT_UI8, UMax), Of(VT_UI8, P63), Of(VT_UI8, UMax - 1)}, 1},
+      {sfMax, {Of(VT_I8, LLONG_MAX), Of(VT_UI8, P63)}, 1},
+      {sfMin, {Of(VT_UI8, P63), Of(VT_I8, -1)}, 1},
+      {sfMax, {Of(VT_UI8, UMax), R8(D64)}, 1},
+      {sfMax, {R8(D63), Of(VT_UI8, P63 + 1)}, 1},
+      {sfMin, {Of(VT_UI8, P63), R8(D63)}, 0},
+      {sfMax, {Of(VT_UI8, 3), R8(2.5)}, 0},
+      {sfMin, {Of(VT_UI8, 10), Text("9")}, 1},
+      {sfMax, {Text(Big), Of(VT_UI8, UMax)}, 1},
+      {sfMax, {I4(1), Cy(LLONG_MIN)}, 0},
+      {sfMax, {I4(INT32_MAX), Cy(LLONG_MAX)}, 1},
+      {sfMax, {Cy(LLONG_MIN), Of(VT_INT, -1)}, 1},
+      {sfMin, {Of(VT_INT, 1), Cy(LLONG_MAX), Cy(LLONG_MIN)}, 2},
+      {sfMax, {Cy(LLONG_MAX), R8(CyTop)}, 1},
+      {sfMin, {Cy(LLONG_MAX), R8(922337203685477.5)}, 1},
+      {sfMax, {R8(CyBottom), Cy(LLONG_MIN)}, 1},
+      {sfMax, {R8(D54), Of(VT_I8, P54 + 1)}, 1},
+      {sfMin, {R8(-D54), Of(VT_I8, -P54 - 1)}, 1},
+      {sfMin, {R8(D63), Of(VT_I8, LLONG_MAX)}, 1},
+      {sfMin, {Of(VT_I8, LLONG_MIN), R8(-D63)}, 0},
+      {sfMax, {I4(1), R8(std::numeric_limits<double>::quiet_NaN()), I4(0)}, 0},  // unordered
+  };
+  for (const auto& Row : Rows) {
+    SCOPED_TRACE(testing::Message() << "row " << &Row - Rows);
+    TVariant R;
+    try {
+      R = Reduce(Row.F, Row.Values);
+    } catch (const EVariantTypeCastError& E) {
+      ADD_FAILURE() << E.Message();
+      continue;
+    }
+    EXPECT_EQ(VarKindName(R.Type()), VarKindName(Row.Values[Row.Kept].Type()));
+    EXPECT_EQ(Exactly(R.Ref()), Exactly(Row.Values[Row.Kept].Ref()));
+  }
 }
 
 TEST(Accumulator, MinOfTextThatIsNotANumberAgainstANumberRaises) {
