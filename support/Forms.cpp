@@ -242,8 +242,11 @@ void TForm::CreateHandle() {
                                            FOwner, &TForm::DialogProc,
                                            reinterpret_cast<LPARAM>(this));
   if (FInitError) {
+    // A form that was never made has no end to run (FormDestroy).
+    FDestroying = true;
     if (Window) DestroyWindow(Window);
     FHandle = nullptr;
+    FDestroying = false;
     std::rethrow_exception(FInitError);
   }
   if (!Window) RaiseLastOSError();
