@@ -1,5 +1,7 @@
 #include "hostsim/HostSimObjects.h"
 
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <type_traits>
 
@@ -43,6 +45,15 @@ struct TNoResult {};
 template <class T> inline void ResetOut(T** Out) noexcept { *Out = nullptr; }  // interfaces, BSTR
 inline void ResetOut(LONG* Out) noexcept { *Out = 0; }
 inline void ResetOut(double* Out) noexcept { *Out = 0; }
+
+// A double handed to the client bit for bit. A copy through the x87 (fld, fstp) is exact on a
+// processor whatever its precision control, but qemu's emulation rounds the load to the
+// precision in force: under a host's 24-bit state the client would be handed a rounded value.
+inline void PutReal(double* Out, const double& Value) noexcept {
+  uint32_t Words[2];
+  std::memcpy(Words, &Value, sizeof Words);
+  std::memcpy(Out, Words, sizeof Words);
+}
 inline void ResetOut(VARIANT_BOOL* Out) noexcept { *Out = VARIANT_FALSE; }
 inline void ResetOut(VARIANT* Out) noexcept { VariantInit(Out); }
 inline void ResetOut(TNoResult*) noexcept {}
@@ -293,7 +304,7 @@ public:
   HS_RESERVED(6) HS_RESERVED(7) HS_RESERVED(8) HS_RESERVED(9) HS_RESERVED(10)
   HRESULT STDMETHODCALLTYPE GetPerimeter(double* Perimeter) override {
     return Serve(Me, L"GetPerimeter", Perimeter, NoArgs,
-                 [&] { *Perimeter = FObject->Shapes[FShape].Length; });
+                 [&] { PutReal(Perimeter, FObject->Shapes[FShape].Length); });
   }
 };
 
@@ -427,7 +438,7 @@ public:
   }
   HS_RESERVED(8) HS_RESERVED(9) HS_RESERVED(10) HS_RESERVED(11) HS_RESERVED(12)
   HRESULT STDMETHODCALLTYPE GetArea(double* Area) override {
-    return Serve(Me, L"GetArea", Area, NoArgs, [&] { *Area = FObject->Area; });
+    return Serve(Me, L"GetArea", Area, NoArgs, [&] { PutReal(Area, FObject->Area); });
   }
 };
 
