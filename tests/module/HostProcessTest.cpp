@@ -821,64 +821,49 @@ TEST(HostProcess, AWizardWhoseOwnerTheHostDestroysEndsAsIfClosed) {
 
 namespace {
 
-// The host's main window on another of its threads, which stops taking messages for a while
-// when told to (it waits for something) and ends when told to.
+// The host's main window on another of its threads, which takes no message from the moment
+// the window is made until it is told to (or half a minute has passed: a module that waits for
+// this thread then goes on, too late), and then until it is told to end.
 struct TBusyOwnerThread {
   HANDLE Ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE Busy = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   HANDLE Free = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE Quit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HWND Window = nullptr;
-  volatile LONG Waiting = 0;
-  HANDLE Thread = nullptr;
+  volatile LONG Busy = 1;
+  DWORD Id = 0;
+  HANDLE Thread = CreateThread(nullptr, 0, Main, this, 0, &Id);
 
   static DWORD WINAPI Main(void* Self) {
     TBusyOwnerThread& T = *static_cast<TBusyOwnerThread*>(Self);
     T.Window = CreateWindowExW(0, L"STATIC", L"Orvex", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                800, 600, nullptr, nullptr, nullptr, nullptr);
     SetEvent(T.Ready);
-    const HANDLE Events[] = {T.Busy, T.Quit};
-    for (;;) {
-      const DWORD Woken = MsgWaitForMultipleObjects(2, Events, FALSE, INFINITE, QS_ALLINPUT);
-      if (Woken == WAIT_OBJECT_0) {
-        // Busy until the wizard has answered (at most half a minute: a module that waits for
-        // this thread then goes on, too late).
-        InterlockedExchange(&T.Waiting, 1);
-        WaitForSingleObject(T.Free, 30000);
-        InterlockedExchange(&T.Waiting, 0);
-      } else if (Woken == WAIT_OBJECT_0 + 1) {
-        break;
-      }
-      MSG Msg;
-      while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&Msg);
-    }
+    WaitForSingleObject(T.Free, 30000);
+    InterlockedExchange(&T.Busy, 0);
+    MSG Msg;
+    while (GetMessageW(&Msg, nullptr, 0, 0) > 0) DispatchMessageW(&Msg);
     DestroyWindow(T.Window);
     return 0;
   }
-  TBusyOwnerThread() {
-    Thread = CreateThread(nullptr, 0, Main, this, 0, nullptr);
-    WaitForSingleObject(Ready, INFINITE);
-  }
   ~TBusyOwnerThread() {
     SetEvent(Free);
-    SetEvent(Quit);
+    PostThreadMessageW(Id, WM_QUIT, 0, 0);
     WaitForSingleObject(Thread, INFINITE);
-    for (HANDLE H : {Thread, Ready, Busy, Free, Quit}) CloseHandle(H);
+    for (HANDLE H : {Thread, Ready, Free}) CloseHandle(H);
   }
 };
 
 }  // namespace
 
 // GetHandle gives a window of another host thread, and that thread is busy while the host
-// calls ShowMainDialog: the wizard opens and answers at once (its first page's tree is
-// expanded, a node chosen, "Отмена" clicked) while that thread still waits, and the module
-// sends nothing to that thread's window (it stays enabled).
+// calls ShowMainDialog: the wizard opens and answers at once (its first page's tree expanded,
+// a node chosen, "Отмена" clicked) while that thread still waits, and the module sends nothing
+// to that thread's window (it stays enabled).
 TEST(HostProcess, TheWizardAnswersWhileItsOwnersThreadIsBusy) {
   ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
   HMODULE Module = LoadModule();
   ASSERT_NE(Module, nullptr);
   TBusyOwnerThread Owner;
-  ASSERT_NE(Owner.Window, nullptr);
+  WaitForSingleObject(Owner.Ready, INFINITE);
   TSession S;
   S.Owner = Owner.Window;
   bool AnsweredWhileBusy = false, OwnerEnabled = false;
@@ -887,14 +872,12 @@ TEST(HostProcess, TheWizardAnswersWhileItsOwnersThreadIsBusy) {
     if (!W || !IsWindowVisible(W)) return false;
     AnsweredWhileBusy = SelectPath(FindControl(W, IDC_WZ_FIELDTREEVIEW),
                                    {L"Город", L"Кварталы", L"Кварталы.сем", L"Итог"}) &&
-                        InterlockedCompareExchange(&Owner.Waiting, 0, 0) != 0;
+                        InterlockedCompareExchange(&Owner.Busy, 0, 0) != 0;
     OwnerEnabled = IsWindowEnabled(Owner.Window) != FALSE;
     SetEvent(Owner.Free);
     ClickButton(W, IDCANCEL);
     return true;
   });
-  SetEvent(Owner.Busy);
-  while (!InterlockedCompareExchange(&Owner.Waiting, 0, 0)) Sleep(1);
   S.Run(Module, IeeeDouble);
   EXPECT_EQ(S.Shown, S_OK);
   EXPECT_EQ(S.D.Next, S.D.Steps.size());
@@ -927,14 +910,14 @@ TEST(HostProcess, TheProcessEndsWhileAnotherThreadHasTheWizardOpen) {
   }
   const std::wstring Name = L"QuorinExit" + std::to_wstring(GetCurrentProcessId());
   HANDLE Inside = CreateEventW(nullptr, TRUE, FALSE, Name.c_str());
-  ASSERT_TRUE(SetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", Name.c_str()));
   wchar_t Exe[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, Exe, MAX_PATH);
-  std::wstring Command = L"\"" + std::wstring(Exe) + L"\" --gtest_filter=" +
-                         L"HostProcess.TheProcessEndsWhileAnotherThreadHasTheWizardOpen";
+  std::wstring Command = L"\"" + std::wstring(Exe) +
+                         L"\" --gtest_filter=HostProcess.TheProcessEndsWhileAnotherThreadHasTheWizardOpen";
   STARTUPINFOW Startup = {};
   Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Child = {};
+  SetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", Name.c_str());
   ASSERT_TRUE(CreateProcessW(nullptr, &Command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &Startup, &Child));
   SetEnvironmentVariableW(L"QUORIN_EXIT_EVENT", nullptr);
