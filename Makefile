@@ -5,7 +5,8 @@ X64      := $(BUILD)/x86_64
 X86      := $(BUILD)/i686
 PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64 \
             wine wine64 libwine-dev xvfb googletest libboost-dev nlohmann-json3-dev fonts-wine \
-            imagemagick locales cmake make wixl msitools python3-shapely
+            imagemagick locales cmake make wixl msitools python3-shapely \
+            python3-olefile osslsigncode openssl
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps build build-x64 build-x86 test demo bench dist guide-pictures clean
@@ -41,11 +42,19 @@ bench: build
 demo: build-x64
 	bash cmake/demo.sh $(X64)
 
-# dist/Quorin-VERSION.msi and dist/Quorin-VERSION.zip from the i686 build (cmake/dist.sh): only
-# the DLL and its package are built for it.
+# dist/: Quorin.dll, Quorin-VERSION.msi, Quorin-VERSION.zip and SHA256SUMS from the i686 build
+# (cmake/dist.sh): only the DLL is built for it. The same commit gives the same bytes (time stamps
+# from SOURCE_DATE_EPOCH, else the commit's time). Signed when a certificate is given:
+# SIGN_CERT=cert.pem SIGN_KEY=key.pem, or SIGN_CERT=cert.p12; SIGN_PASS_FILE (a file holding the
+# password), SIGN_TIMESTAMP_URL.
+SIGN_CERT ?=
+SIGN_KEY ?=
+SIGN_PASS_FILE ?=
+SIGN_TIMESTAMP_URL ?=
 dist: deps $(X86)/CMakeCache.txt
-	cmake --build $(X86) -j $(JOBS) --target quorin_msi
-	bash cmake/dist.sh $(X86)
+	cmake --build $(X86) -j $(JOBS) --target Quorin
+	SIGN_CERT='$(SIGN_CERT)' SIGN_KEY='$(SIGN_KEY)' SIGN_PASS_FILE='$(SIGN_PASS_FILE)' \
+	  SIGN_TIMESTAMP_URL='$(SIGN_TIMESTAMP_URL)' bash cmake/dist.sh $(X86)
 
 # The user guide's pictures of the four relations (docs/guide), from the demo host's scripted mode.
 guide-pictures: build-x64
