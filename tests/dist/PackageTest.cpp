@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "PackageSupport.h"
 
@@ -14,7 +15,11 @@ using namespace PackageTest;
 
 namespace {
 
-std::wstring ThePackage() { return WindowsPath(QUORIN_MSI_UNIX_PATH); }
+// The build's package, or the one that QUORIN_TEST_PACKAGE names (a Unix path: a signed release).
+std::wstring ThePackage() {
+  const char* Other = getenv("QUORIN_TEST_PACKAGE");
+  return WindowsPath(Other && *Other ? Other : QUORIN_MSI_UNIX_PATH);
+}
 std::wstring ThePreviousPackage() { return WindowsPath(QUORIN_PREVIOUS_MSI_UNIX_PATH); }
 std::wstring TheRebuiltPackage() { return WindowsPath(QUORIN_REBUILT_MSI_UNIX_PATH); }
 std::wstring Client() { return L"\"" + WindowsPath(PACKAGE_CLIENT_UNIX_PATH) + L"\""; }
