@@ -444,6 +444,17 @@ void THost::ClearCallLog() {
 
 void THost::SetCallLogging(bool On) { FImpl->Model->Logging = On; }
 
+void THost::SetCallSink(std::function<void(const TCall&)> Sink) { FImpl->Model->Sink = std::move(Sink); }
+
+long THost::WriteCount() const { return FImpl->Model->Writes; }
+
+THost::TWriteTarget THost::LastWrite() const {
+  const TModel& M = *FImpl->Model;
+  if (!M.LastWriteObject) return TWriteTarget();
+  return TWriteTarget{M.LastWriteObject->Layer->Id, M.LastWriteTable->Id,
+                      M.LastWriteTable->Fields[M.LastWriteField].Id};
+}
+
 void THost::SetCallTiming(bool On) {
   TModel& M = *FImpl->Model;
   M.Timing = On;

@@ -216,6 +216,16 @@ public:
   std::vector<std::wstring> CallLogText() const;  // FormatCall of each entry
   void ClearCallLog();       // also restarts the call count
   void SetCallLogging(bool On);  // the count goes on; the texts are not kept when off
+  // Every host call handed to Sink as it is made, whether the log keeps it or not (an empty
+  // function stops it): a log that a long run writes out as it goes instead of holding it.
+  void SetCallSink(std::function<void(const TCall&)> Sink);
+  // The writes (SetValue calls that stored a value) so far, and the target of the last one:
+  // its object's layer, the table and the field, by identifier (empty before the first).
+  struct TWriteTarget {
+    std::wstring LayerId, TableId, FieldId;
+  };
+  long WriteCount() const;
+  TWriteTarget LastWrite() const;
   // Cumulative time spent inside host calls and in the destruction of released host objects
   // (for benchmarks); turning it on or off restarts it. Off by default. Read CallSeconds while
   // timing is still on.

@@ -184,6 +184,12 @@ struct TModel {
   bool ReloadsFpu = false;
   HHOOK CallWndProcHook = nullptr, GetMessageHook = nullptr;
   std::vector<TCall> Log;
+  std::function<void(const TCall&)> Sink;  // THost::SetCallSink
+  // THost::WriteCount and LastWrite.
+  long Writes = 0;
+  const TObjectData* LastWriteObject = nullptr;
+  const TTableData* LastWriteTable = nullptr;
+  size_t LastWriteField = 0;
   std::vector<TFaultRule> Faults;
   bool HasPredicates = false;
   long FaultsFired = 0;
@@ -197,16 +203,17 @@ struct TModel {
   long long TimingSinceQpc = 0, TimingSinceTsc = 0;
   static long long TicksNow() noexcept { return static_cast<long long>(__rdtsc()); }
 
-  // Counts and logs one host call, and answers the fault that it must fail with, or null.
+  // Counts and logs one host call (and hands it to the sink), and answers the fault that it must fail with, or null.
   // Args is called only when the text is needed.
   template <class TArgs>
   const TFault* BeginCall(TIntf Intf, const wchar_t* Method, TArgs&& Args) {
     ++Calls;
     if (FpuCheck) CheckFpu(THost::frMethod);
-    if (!Logging && Faults.empty()) return nullptr;
-    if (Logging || HasPredicates) {
+    if (!Logging && !Sink && Faults.empty()) return nullptr;
+    if (Logging || Sink || HasPredicates) {
       TCall Call{IntfName(Intf), Method, Args()};
       const TFault* Fault = Faults.empty() ? nullptr : MatchFault(Intf, Method, &Call);
+      if (Sink) Sink(Call);
       if (Logging) Log.push_back(std::move(Call));
       return Fault;
     }

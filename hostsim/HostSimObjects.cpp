@@ -410,6 +410,11 @@ public:
       TRow& Row = Pending[static_cast<size_t>(Record)];
       if (Row.size() <= Field) Row.resize(std::max(Field + 1, Table.Fields.size()));
       Row[Field] = std::move(Accepted);
+      TModel& M = Model();
+      ++M.Writes;
+      M.LastWriteObject = FObject;
+      M.LastWriteTable = &Table;
+      M.LastWriteField = Field;
     });
   }
   HS_RESERVED(4) HS_RESERVED(5)

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "hostsim/demo/DemoScenario.h"
 #include "hostsim/demo/DemoTableWindow.h"
 #include "support/Errors.h"
 
@@ -31,25 +32,6 @@ enum : int {
 
 const int LayerListWidth = 220;
 
-// The quoted texts of a call log's argument list, in order.
-std::vector<std::wstring> QuotedArgs(const std::wstring& Args) {
-  std::vector<std::wstring> Result;
-  size_t I = 0;
-  while ((I = Args.find(L'"', I)) != std::wstring::npos) {
-    std::wstring Text;
-    for (++I; I < Args.size(); ++I) {
-      if (Args[I] == L'"') {
-        if (I + 1 < Args.size() && Args[I + 1] == L'"') { Text += L'"'; ++I; continue; }
-        break;
-      }
-      Text += Args[I];
-    }
-    Result.push_back(Text);
-    ++I;
-  }
-  return Result;
-}
-
 }  // namespace
 
 TMainWindow::TMainWindow() = default;
@@ -58,6 +40,8 @@ TMainWindow::~TMainWindow() {
   CloseTableWindows();
   FPlugin.Unload();
   if (FWindow) DestroyWindow(FWindow);
+  FHost.reset();
+  if (FCallLog) fclose(FCallLog);
 }
 
 bool TMainWindow::Create() {
@@ -145,7 +129,7 @@ void TMainWindow::LoadCity() {
   CloseTableWindows();
   FPlugin.Unload();
   FModel = TMapModel();
-  FHost = std::make_unique<HostSim::THost>();
+  NewHost();
   FHost->BuildSampleCity();
   AfterLoad();
 }
@@ -154,13 +138,33 @@ void TMainWindow::LoadFolder(const std::wstring& Folder) {
   CloseTableWindows();
   FPlugin.Unload();
   FModel = TMapModel();
-  FHost = std::make_unique<HostSim::THost>();
+  NewHost();
   std::wstring Name = Folder;
   while (!Name.empty() && (Name.back() == L'\\' || Name.back() == L'/')) Name.pop_back();
   size_t Slash = Name.find_last_of(L"\\/");
   if (Slash != std::wstring::npos) Name = Name.substr(Slash + 1);
   FHost->LoadGeoJsonFolder(Folder, L"map", Name.empty() ? L"Карта" : Name);
   AfterLoad();
+}
+
+bool TMainWindow::OpenCallLog(const std::wstring& Path) {
+  FILE* File = _wfopen(Path.c_str(), L"wb");
+  if (!File) return false;
+  if (FCallLog) fclose(FCallLog);
+  FCallLog = File;
+  if (FHost) NewHost();
+  return true;
+}
+
+void TMainWindow::NewHost() {
+  FHost = std::make_unique<HostSim::THost>();
+  // A run of a million targets makes tens of millions of calls: their texts are not kept.
+  FHost->SetCallLogging(false);
+  if (FILE* File = FCallLog)
+    FHost->SetCallSink([File](const HostSim::TCall& Call) {
+      const std::string Line = Utf8(HostSim::FormatCall(Call)) + "\n";
+      fwrite(Line.data(), 1, Line.size(), File);
+    });
 }
 
 void TMainWindow::AfterLoad() {
@@ -214,55 +218,35 @@ HRESULT TMainWindow::RunStatistics() {
     return E_FAIL;
   }
   int Before = FHost->ApplyChangesCount();
-  FHost->ClearCallLog();
+  long WritesBefore = FHost->WriteCount();
   HRESULT Hr = FPlugin.ShowMainDialog();
   if (FAILED(Hr)) {
     std::wstring Text = L"ShowMainDialog: " + StatusText(Hr);
     SetStatus(Text);
     if (!Quiet) MessageBoxW(FWindow, Text.c_str(), Title, MB_ICONERROR);
   }
-  if (FHost->ApplyChangesCount() != Before) {
+  if (FHost->ApplyChangesCount() != Before && FHost->WriteCount() != WritesBefore) {
     FindFillTarget();
     InvalidateRect(FMap, nullptr, FALSE);
   }
   return Hr;
 }
 
-// The target of the run that just ended: the last value written (its table and field) on the
-// object last asked for before it (its layer).
+// The target of the run that just ended: that of the last value written.
 void TMainWindow::FindFillTarget() {
-  const auto& Log = FHost->CallLog();
-  std::wstring TableName, FieldId, ObjectId;
-  for (size_t I = Log.size(); I-- > 0;) {
-    const HostSim::TCall& Call = Log[I];
-    if (TableName.empty() && Call.Interface == L"IOrvexSemantics" && Call.Method == L"SetValue") {
-      auto Args = QuotedArgs(Call.Args);
-      if (Args.size() >= 2) {
-        TableName = Args[0];
-        FieldId = Args[1];
-      }
-    } else if (!TableName.empty() && Call.Interface == L"IOrvexMapObjects" &&
-               Call.Method == L"GetObject") {
-      auto Args = QuotedArgs(Call.Args);
-      if (!Args.empty()) ObjectId = Args[0];
-      break;
-    }
-  }
-  if (TableName.empty() || ObjectId.empty()) return;
+  const HostSim::THost::TWriteTarget Target = FHost->LastWrite();
   for (const auto& Layer : FModel.Layers()) {
-    bool Holds = false;
-    for (const auto& F : Layer.Features) Holds = Holds || F.ObjectId == ObjectId;
-    if (!Holds) continue;
+    if (Layer.Id != Target.LayerId) continue;
     const TLayerInfo* Info = FCatalog.LayerById(Layer.Id);
-    const TTableInfo* Table = Info ? Info->FindTable(TableName) : nullptr;
+    const TTableInfo* Table = Info ? Info->TableById(Target.TableId) : nullptr;
     if (!Table) return;
-    std::wstring FieldName = FieldId;
+    std::wstring FieldName = Target.FieldId;
     for (const auto& F : Table->Fields)
-      if (_wcsicmp(F.Id.c_str(), FieldId.c_str()) == 0) FieldName = F.Name;
+      if (_wcsicmp(F.Id.c_str(), Target.FieldId.c_str()) == 0) FieldName = F.Name;
     FilledLayer = Layer.Id;
     FilledTable = Table->Id;
-    FilledField = FieldId;
-    FModel.SetTheme(*FHost, Layer.Id, Table->Id, FieldId, Layer.Name + L": " + FieldName);
+    FilledField = Target.FieldId;
+    FModel.SetTheme(*FHost, Layer.Id, Table->Id, Target.FieldId, Layer.Name + L": " + FieldName);
     SetStatus(L"Заполнено поле «" + FieldName + L"» слоя «" + Layer.Name + L"»");
     return;
   }

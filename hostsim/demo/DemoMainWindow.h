@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -41,12 +42,17 @@ public:
   std::wstring FilledLayer, FilledTable, FilledField;
   // No message boxes of the host's own (the scripted mode reports on stderr instead).
   bool Quiet = false;
+  // The host keeps no record of its calls; with a call log, each call is written to the file
+  // (UTF-8, one line each, as HostSim::FormatCall gives it) as it is made, for this host and
+  // any loaded after it. False when the file cannot be made.
+  bool OpenCallLog(const std::wstring& Path);
 
 private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT Message, WPARAM WParam, LPARAM LParam);
   void Command(int Id);
   void Layout();
+  void NewHost();
   void AfterLoad();
   void FindFillTarget();
   void SetStatus(const std::wstring& Text);
@@ -59,6 +65,7 @@ private:
   HWND FWindow = nullptr, FToolbar = nullptr, FLayerList = nullptr, FMap = nullptr,
        FStatus = nullptr;
   std::wstring FActiveLayer;
+  FILE* FCallLog = nullptr;
 };
 
 }  // namespace OrvexSim

@@ -43,12 +43,15 @@ std::string Utf8(const std::wstring& Text) {
 
 const char* UsageText() {
   return "usage:\n"
-         "  OrvexSim.exe [--city | --data FOLDER]\n"
+         "  OrvexSim.exe [--city | --data FOLDER] [--call-log FILE]\n"
          "  OrvexSim.exe --script [--city | --data FOLDER]\n"
          "      --target-layer NAME --target-table NAME --target-field NAME\n"
          "      --source \"LAYER|TABLE.FIELD|RELATION\"   (repeatable; instead of TABLE.FIELD\n"
          "               also area or perimeter; RELATION: intersects, inside, contains, touches)\n"
-         "      --function count|sum|mean|min|max --out FOLDER [--timeout SECONDS]\n";
+         "      --function count|sum|mean|min|max --out FOLDER [--timeout SECONDS]\n"
+         "      [--minimised] [--call-log FILE]\n"
+         "  --minimised: the main window starts minimised, the wizard stays hidden\n"
+         "  --call-log FILE: every host call written into FILE as it is made\n";
 }
 
 TScenario ParseCommandLine(int Argc, wchar_t** Argv) {
@@ -69,11 +72,13 @@ TScenario ParseCommandLine(int Argc, wchar_t** Argv) {
     else if (Arg == L"--target-field") S.TargetField = Value();
     else if (Arg == L"--function") S.FunctionName = Value();
     else if (Arg == L"--out") S.OutFolder = Value();
+    else if (Arg == L"--call-log") S.CallLog = Value();
+    else if (Arg == L"--minimised") S.Minimised = true;
     else if (Arg == L"--timeout") {
       std::wstring T = Value();
       wchar_t* End = nullptr;
       long Seconds = wcstol(T.c_str(), &End, 10);
-      if (T.empty() || *End || Seconds <= 0 || Seconds > 3600) Refuse(L"bad --timeout: " + T);
+      if (T.empty() || *End || Seconds <= 0 || Seconds > 86400) Refuse(L"bad --timeout: " + T);
       S.TimeoutSeconds = static_cast<int>(Seconds);
     } else if (Arg == L"--source") {
       TSourceArg Source;
@@ -90,6 +95,7 @@ TScenario ParseCommandLine(int Argc, wchar_t** Argv) {
     }
   }
   if (City && !S.DataFolder.empty()) Refuse(L"--city and --data exclude each other");
+  if (S.Minimised && !S.Script) Refuse(L"--minimised is an option of --script");
   if (S.Script && !S.Help) {
     if (S.TargetLayer.empty() || S.TargetTable.empty() || S.TargetField.empty())
       Refuse(L"--script needs --target-layer, --target-table and --target-field");

@@ -2,16 +2,18 @@
 // catalogue, so that a scenario naming something that does not exist is refused before anything
 // is shown or written.
 //
-//   OrvexSim.exe [--city | --data FOLDER]                       the interactive host
+//   OrvexSim.exe [--city | --data FOLDER] [--call-log FILE]     the interactive host
 //   OrvexSim.exe --script [--city | --data FOLDER]
 //                --target-layer NAME --target-table NAME --target-field NAME
 //                --source "LAYER|TABLE.FIELD|RELATION"  (or LAYER|area|RELATION,
 //                                                         LAYER|perimeter|RELATION; repeatable)
 //                --function count|sum|mean|min|max
-//                --out FOLDER [--timeout SECONDS]
+//                --out FOLDER [--timeout SECONDS] [--minimised] [--call-log FILE]
 //
 // Names are those that the wizard's trees show (layer, table and field names, not
-// identifiers). RELATION is intersects, inside, contains or touches.
+// identifiers). RELATION is intersects, inside, contains or touches. --minimised starts the
+// main window minimised, so that the wizard it owns stays hidden and nothing is painted during
+// the run; --call-log writes every host call into FILE as it is made.
 #pragma once
 
 #include <string>
@@ -43,6 +45,8 @@ struct TScenario {
   std::wstring FunctionName;
   std::wstring OutFolder;
   int TimeoutSeconds = 120;
+  bool Minimised = false;
+  std::wstring CallLog;              // empty: none
 };
 
 // A source resolved against the catalogue: the path of tree texts that picks it in the source

@@ -80,14 +80,15 @@ BOOL CALLBACK FindMessageBox(HWND Window, LPARAM Param) {
 }  // namespace
 
 TWizardDriver::TWizardDriver(HostSim::THost& Host, const TResolvedScenario& Scenario,
-                             std::wstring ShotFolder, int TimeoutSeconds)
-    : FHost(Host), FScenario(Scenario), FShotFolder(std::move(ShotFolder)),
-      FTimeoutSeconds(TimeoutSeconds) {
+                             std::wstring ShotFolder, int TimeoutSeconds, bool Minimised)
+    : FHost(Host), FScenario(Scenario), FShotFolder(Minimised ? std::wstring() : std::move(ShotFolder)),
+      FTimeoutSeconds(TimeoutSeconds), FMinimised(Minimised) {
   auto Wizard = [this](int Id) { return GetDlgItem(FWizard, Id); };
   auto Dialog = [this](int Id) { return GetDlgItem(FDialog, Id); };
 
   FSteps.push_back({L"wait for the wizard", [this] {
     FWizard = VisibleWindow(WizardCaption);
+    if (FWizard && FMinimised) ShowWindow(FWizard, SW_SHOWMINNOACTIVE);
     return FWizard != nullptr;
   }});
   FSteps.push_back({L"choose the target field", [this, Wizard] {
@@ -113,6 +114,7 @@ TWizardDriver::TWizardDriver(HostSim::THost& Host, const TResolvedScenario& Scen
     }});
     FSteps.push_back({L"wait for the source dialog", [this] {
       FDialog = VisibleWindow(DialogCaption);
+      if (FDialog && FMinimised) ShowWindow(FDialog, SW_SHOWMINNOACTIVE);
       return FDialog != nullptr;
     }});
     FSteps.push_back({L"choose the source", [this, Dialog, I] {
@@ -162,13 +164,16 @@ TWizardDriver::TWizardDriver(HostSim::THost& Host, const TResolvedScenario& Scen
       return false;
     Shot(FWizard, L"wizard-4-run");
     FApplyBefore = FHost.ApplyChangesCount();
+    FFillStart = GetTickCount64();
     Click(Next);
     return true;
   }});
   FSteps.push_back({L"wait for the fill run to end", [this, Wizard] {
     if (FHost.ApplyChangesCount() == FApplyBefore) return false;
     HWND Tree = Wizard(IDC_WZ_FIELDTREEVIEW);
-    return Tree && IsWindowVisible(Tree) && IsWindowEnabled(Wizard(IDC_WZ_CANCELBUTTON));
+    if (!(Tree && IsWindowVisible(Tree) && IsWindowEnabled(Wizard(IDC_WZ_CANCELBUTTON)))) return false;
+    FFillEnd = GetTickCount64();
+    return true;
   }});
   FSteps.push_back({L"close the wizard: \"Отмена\"", [this, Wizard] {
     Shot(FWizard, L"wizard-5-done");

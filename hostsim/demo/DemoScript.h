@@ -18,8 +18,11 @@ namespace OrvexSim {
 
 class TWizardDriver {
 public:
+  // Minimised: the wizard and the source dialog are minimised as they appear (a window shown
+  // after its owner was minimised is shown all the same), so that they are not painted; no
+  // pictures are taken then.
   TWizardDriver(HostSim::THost& Host, const TResolvedScenario& Scenario, std::wstring ShotFolder,
-                int TimeoutSeconds);
+                int TimeoutSeconds, bool Minimised = false);
   ~TWizardDriver();
   // Starts the timer; call right before ShowMainDialog.
   void Start();
@@ -28,6 +31,8 @@ public:
   const std::wstring& Error() const { return FError; }
   // The pictures written, in order (full paths).
   const std::vector<std::wstring>& Shots() const { return FShots; }
+  // From the press of "Готово" to the run's end as the walk-through saw it.
+  double FillSeconds() const { return static_cast<double>(FFillEnd - FFillStart) / 1000.0; }
 
 private:
   struct TStep {
@@ -56,6 +61,8 @@ private:
   HWND FWizard = nullptr;
   HWND FDialog = nullptr;
   int FApplyBefore = 0;
+  bool FMinimised;
+  ULONGLONG FFillStart = 0, FFillEnd = 0;
 };
 
 }  // namespace OrvexSim

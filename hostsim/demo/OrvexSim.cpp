@@ -35,6 +35,26 @@ bool SaveMapPicture(const TMapModel& Model, const std::wstring& ActiveLayer,
   return Ok;
 }
 
+// The host's window, and the filled table as the attribute table window shows it, sorted by the
+// filled field.
+void SaveWindowPictures(TMainWindow& Main, const TResolvedScenario& Resolved, const std::wstring& Out) {
+  if (HBITMAP Window = CaptureWindow(Main.Handle())) {
+    SaveBitmap(Window, Out + L"\\host-after.bmp");
+    DeleteObject(Window);
+  }
+  HWND Table = OpenTableWindow(Main.Handle(), Main.Host(), *Resolved.TargetLayer, *Resolved.TargetTable);
+  if (!Table) return;
+  int Column = 2;
+  for (size_t F = 0; F < Resolved.TargetTable->Fields.size(); ++F)
+    if (&Resolved.TargetTable->Fields[F] == Resolved.TargetField) Column = static_cast<int>(F) + 2;
+  SortTableWindow(Table, Column, true);
+  if (HBITMAP Picture = CaptureWindow(Table)) {
+    SaveBitmap(Picture, Out + L"\\table-after.bmp");
+    DeleteObject(Picture);
+  }
+  DestroyWindow(Table);
+}
+
 void LoadData(TMainWindow& Main, const TScenario& Scenario) {
   if (Scenario.DataFolder.empty()) {
     Main.LoadCity();
@@ -46,9 +66,17 @@ void LoadData(TMainWindow& Main, const TScenario& Scenario) {
   Main.LoadFolder(Scenario.DataFolder);
 }
 
+// The call log that the command line asks for; false (said) when it cannot be made.
+bool OpenCallLog(TMainWindow& Main, const TScenario& Scenario) {
+  if (Scenario.CallLog.empty() || Main.OpenCallLog(Scenario.CallLog)) return true;
+  Report(L"cannot write the call log \"" + Scenario.CallLog + L"\"");
+  return false;
+}
+
 int RunInteractive(const TScenario& Scenario) {
   TMainWindow Main;
   if (!Main.Create()) return ExitRunFailed;
+  if (!OpenCallLog(Main, Scenario)) return ExitBadScenario;
   try {
     LoadData(Main, Scenario);
   } catch (const std::exception& E) {
@@ -79,6 +107,7 @@ int RunScript(const TScenario& Scenario) {
   TMainWindow Main;
   Main.Quiet = true;
   if (!Main.Create()) return ExitRunFailed;
+  if (!OpenCallLog(Main, Scenario)) return ExitBadScenario;
   TResolvedScenario Resolved;
   try {
     LoadData(Main, Scenario);
@@ -101,10 +130,11 @@ int RunScript(const TScenario& Scenario) {
   }
   const std::wstring& TargetLayer = Resolved.TargetLayer->Id;
   Main.SetActiveLayer(TargetLayer);
-  Main.Show(SW_SHOWNORMAL);
+  // Minimised, the windows that the main window owns (the wizard and its dialogs) stay hidden.
+  Main.Show(Scenario.Minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
   SaveMapPicture(Main.Model(), TargetLayer, Out + L"\\map-before.bmp");
 
-  TWizardDriver Driver(Main.Host(), Resolved, Out, Scenario.TimeoutSeconds);
+  TWizardDriver Driver(Main.Host(), Resolved, Out, Scenario.TimeoutSeconds, Scenario.Minimised);
   Driver.Start();
   HRESULT Hr = Main.RunStatistics();
   if (Driver.Failed()) {
@@ -127,23 +157,9 @@ int RunScript(const TScenario& Scenario) {
   }
   // The filled layer drawn in graduated colours, then the filled layer as data.
   SaveMapPicture(Main.Model(), TargetLayer, Out + L"\\map-after.bmp");
-  if (HBITMAP Window = CaptureWindow(Main.Handle())) {
-    SaveBitmap(Window, Out + L"\\host-after.bmp");
-    DeleteObject(Window);
-  }
-  // The filled table as the attribute table window shows it, sorted by the filled field.
-  if (HWND Table = OpenTableWindow(Main.Handle(), Main.Host(), *Resolved.TargetLayer,
-                                   *Resolved.TargetTable)) {
-    int Column = 2;
-    for (size_t F = 0; F < Resolved.TargetTable->Fields.size(); ++F)
-      if (&Resolved.TargetTable->Fields[F] == Resolved.TargetField) Column = static_cast<int>(F) + 2;
-    SortTableWindow(Table, Column, true);
-    if (HBITMAP Picture = CaptureWindow(Table)) {
-      SaveBitmap(Picture, Out + L"\\table-after.bmp");
-      DeleteObject(Picture);
-    }
-    DestroyWindow(Table);
-  }
+  // Minimised, no window is drawn (the map's pictures are drawn off the screen): the host's
+  // window and the attribute table are left out.
+  if (!Scenario.Minimised) SaveWindowPictures(Main, Resolved, Out);
   Main.Host().SaveLayerGeoJson(TargetLayer, Out + L"\\result.geojson");
   if (!WriteTableCsv(Main.Host(), *Resolved.TargetLayer, *Resolved.TargetTable,
                      Out + L"\\result.csv")) {
@@ -151,6 +167,7 @@ int RunScript(const TScenario& Scenario) {
     return ExitRunFailed;
   }
   for (const auto& Shot : Driver.Shots()) printf("%s\n", Utf8(Shot).c_str());
+  printf("fill run: %.1f s\n", Driver.FillSeconds());
   printf("%s\n%s\n", Utf8(Out + L"\\result.geojson").c_str(), Utf8(Out + L"\\result.csv").c_str());
   return ExitOk;
 }

@@ -1,5 +1,6 @@
 // OrvexSim's own units without the module: WKT reading for the map, the scenario's command line
-// and its check against the catalogue, the CSV cells, the graduated-colour classes.
+// and its check against the catalogue, the CSV cells, the graduated-colour classes, and the
+// host that the main window makes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "hostsim/HostSimCity.h"
 #include "hostsim/demo/DemoCatalog.h"
 #include "hostsim/demo/DemoGeometry.h"
+#include "hostsim/demo/DemoMainWindow.h"
 #include "hostsim/demo/DemoMapView.h"
 #include "hostsim/demo/DemoOutput.h"
 #include "hostsim/demo/DemoScenario.h"
@@ -262,6 +264,15 @@ TEST(DemoTheme, TheLegendHidesNoFeature) {
         << "feature " << F;
   }
   DeleteObject(Bitmap);
+}
+
+// A run of a million targets makes tens of millions of host calls: the main window's host counts
+// them but keeps no record of them.
+TEST(DemoMainWindow, ItsHostKeepsNoCallLog) {
+  TMainWindow Main;
+  Main.LoadCity();
+  EXPECT_GT(Main.Host().CallCount(), 0);
+  EXPECT_TRUE(Main.Host().CallLog().empty());
 }
 
 }  // namespace
