@@ -116,14 +116,6 @@ std::string ReadFile(const std::wstring& Path) {
   return Data;
 }
 
-void WriteFile(const std::wstring& Path, const std::string& Data) {
-  FILE* F = _wfopen(Path.c_str(), L"wb");
-  if (!F) throw std::runtime_error("cannot create " + Utf8(Path));
-  bool Ok = fwrite(Data.data(), 1, Data.size(), F) == Data.size();
-  Ok = fclose(F) == 0 && Ok;
-  if (!Ok) throw std::runtime_error("cannot write " + Utf8(Path));
-}
-
 void MakeFolder(const std::wstring& Folder) {
   for (size_t I = 0; I <= Folder.size(); ++I) {
     if (I < Folder.size() && Folder[I] != L'\\' && Folder[I] != L'/') continue;
@@ -853,7 +845,51 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
   }
 }
 
-json LayerJson(const TModel& M, const TLayerData& Layer) {
+json FeatureJson(const TModel& M, const TLayerData& Layer, const TObjectData* Object) {
+  json Feature{{"type", "Feature"}, {"id", Utf8(Object->Id)}, {"geometry", GeometryJson(*Object)}};
+  json Properties = json::object();
+  json Meta = json::object();
+  for (size_t K = 0; K < Layer.Tables.size(); ++K) {
+    const TTableData* Table = Layer.Tables[K];
+    const TRows* Rows = M.CurrentRows(*Object, *Table);
+    size_t N = Rows ? Rows->size() : 0;
+    size_t Told = 0;  // the count that the properties tell
+    for (size_t F = 0; F < Table->Fields.size() && N > 0; ++F) {
+      auto ValueAt = [&](size_t R) -> const TValue* {
+        const TRow& Row = (*Rows)[R];
+        return F < Row.size() ? &Row[F] : nullptr;
+      };
+      bool Any = false;
+      for (size_t R = 0; R < N; ++R)
+        if (const TValue* V = ValueAt(R)) Any = Any || V->Type() != VT_EMPTY;
+      if (!Any) continue;
+      std::string Key = Utf8(Table->Fields[F].Id);
+      if (K > 0) Key = Utf8(Table->Id) + "/" + Key;
+      if (N == 1) {
+        Properties[Key] = ValueJson(*ValueAt(0));
+      } else {
+        json A = json::array();
+        for (size_t R = 0; R < N; ++R) A.push_back(ValueAt(R) ? ValueJson(*ValueAt(R)) : json{{"vt", 0}});
+        Properties[Key] = A;
+      }
+      Told = N;
+    }
+    if (Told != N) Meta["records"][Utf8(Table->Id)] = N;
+  }
+  if (std::any_of(Object->Shapes.begin(), Object->Shapes.end(),
+                  [](const TShapeData& S) { return S.Flags != 1; })) {
+    json Styles = json::array();
+    for (const TShapeData& Shape : Object->Shapes) Styles.push_back(Shape.Flags);
+    Meta["styles"] = Styles;
+  }
+  Feature["properties"] = Properties;
+  if (!Meta.empty()) Feature["orvex"] = Meta;
+  return Feature;
+}
+
+// The layer as a FeatureCollection, written feature by feature as it is made (a document of a
+// million features would hold several times the layer's own size), one feature a line.
+void WriteLayerJson(const std::wstring& Path, const TModel& M, const TLayerData& Layer) {
   json Tables = json::array();
   for (const TTableData* Table : Layer.Tables) {
     json Fields = json::array();
@@ -861,52 +897,26 @@ json LayerJson(const TModel& M, const TLayerData& Layer) {
       Fields.push_back(json{{"id", Utf8(Field.Id)}, {"name", Utf8(Field.Name)}});
     Tables.push_back(json{{"id", Utf8(Table->Id)}, {"name", Utf8(Table->Name)}, {"fields", Fields}});
   }
-  json Features = json::array();
-  for (const TObjectData* Object : Layer.Objects) {
-    json Feature{{"type", "Feature"}, {"id", Utf8(Object->Id)}, {"geometry", GeometryJson(*Object)}};
-    json Properties = json::object();
-    json Meta = json::object();
-    for (size_t K = 0; K < Layer.Tables.size(); ++K) {
-      const TTableData* Table = Layer.Tables[K];
-      const TRows* Rows = M.CurrentRows(*Object, *Table);
-      size_t N = Rows ? Rows->size() : 0;
-      size_t Told = 0;  // the count that the properties tell
-      for (size_t F = 0; F < Table->Fields.size() && N > 0; ++F) {
-        auto ValueAt = [&](size_t R) -> const TValue* {
-          const TRow& Row = (*Rows)[R];
-          return F < Row.size() ? &Row[F] : nullptr;
-        };
-        bool Any = false;
-        for (size_t R = 0; R < N; ++R)
-          if (const TValue* V = ValueAt(R)) Any = Any || V->Type() != VT_EMPTY;
-        if (!Any) continue;
-        std::string Key = Utf8(Table->Fields[F].Id);
-        if (K > 0) Key = Utf8(Table->Id) + "/" + Key;
-        if (N == 1) {
-          Properties[Key] = ValueJson(*ValueAt(0));
-        } else {
-          json A = json::array();
-          for (size_t R = 0; R < N; ++R) A.push_back(ValueAt(R) ? ValueJson(*ValueAt(R)) : json{{"vt", 0}});
-          Properties[Key] = A;
-        }
-        Told = N;
-      }
-      if (Told != N) Meta["records"][Utf8(Table->Id)] = N;
-    }
-    if (std::any_of(Object->Shapes.begin(), Object->Shapes.end(),
-                    [](const TShapeData& S) { return S.Flags != 1; })) {
-      json Styles = json::array();
-      for (const TShapeData& Shape : Object->Shapes) Styles.push_back(Shape.Flags);
-      Meta["styles"] = Styles;
-    }
-    Feature["properties"] = Properties;
-    if (!Meta.empty()) Feature["orvex"] = Meta;
-    Features.push_back(std::move(Feature));
+  std::string Head = json{{"type", "FeatureCollection"},
+                          {"name", Utf8(Layer.Name)},
+                          {"orvex", {{"layer", Utf8(Layer.Id)}, {"tables", Tables}}}}
+                         .dump(1);
+  Head.resize(Head.size() - 2);  // "\n}": the features follow
+  FILE* F = _wfopen(Path.c_str(), L"wb");
+  if (!F) throw std::runtime_error("cannot create " + Utf8(Path));
+  bool Ok = true;
+  auto Put = [&](const std::string& Text) { Ok = Ok && fwrite(Text.data(), 1, Text.size(), F) == Text.size(); };
+  try {
+    Put(Head + ",\n \"features\": [");
+    for (size_t I = 0; I < Layer.Objects.size(); ++I)
+      Put((I ? ",\n  " : "\n  ") + FeatureJson(M, Layer, Layer.Objects[I]).dump());
+    Put("\n ]\n}\n");
+  } catch (...) {
+    fclose(F);
+    throw;
   }
-  return json{{"type", "FeatureCollection"},
-              {"name", Utf8(Layer.Name)},
-              {"orvex", {{"layer", Utf8(Layer.Id)}, {"tables", Tables}}},
-              {"features", Features}};
+  Ok = fclose(F) == 0 && Ok;
+  if (!Ok) throw std::runtime_error("cannot write " + Utf8(Path));
 }
 
 std::wstring SafeFileName(const std::wstring& Id) {
@@ -944,7 +954,7 @@ void THost::SaveLayerGeoJson(const std::wstring& LayerId, const std::wstring& Pa
   const TModel& M = *FImpl->Model;
   auto It = M.LayerById.find(LayerId);
   if (It == M.LayerById.end()) throw std::invalid_argument("unknown layer: " + Utf8(LayerId));
-  WriteFile(Path, LayerJson(M, *It->second).dump(1) + "\n");
+  WriteLayerJson(Path, M, *It->second);
 }
 
 void THost::SaveGeoJsonFolder(const std::wstring& Folder, const std::wstring& MapId) const {

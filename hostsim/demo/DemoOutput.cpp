@@ -59,21 +59,25 @@ std::wstring CsvCell(const HostSim::TValue& Value) {
 
 bool WriteTableCsv(const HostSim::THost& Host, const TLayerInfo& Layer, const TTableInfo& Table,
                    const std::wstring& Path) {
-  std::wstring Text = L"object,record";
-  for (const auto& Field : Table.Fields) Text += L"," + Field.Id;
-  Text += L"\n";
+  FILE* Out = _wfopen(Path.c_str(), L"wb");
+  if (!Out) return false;
+  bool Ok = true;
+  // Line by line: the text of a million objects is not held at once.
+  auto Put = [&](const std::wstring& Line) {
+    const std::string Bytes = Utf8(Line);
+    Ok = Ok && fwrite(Bytes.data(), 1, Bytes.size(), Out) == Bytes.size();
+  };
+  std::wstring Line = L"object,record";
+  for (const auto& Field : Table.Fields) Line += L"," + Field.Id;
+  Put(Line + L"\n");
   for (const auto& ObjectId : Host.ObjectIds(Layer.Id)) {
     long Records = Host.RecordCount(ObjectId, Table.Id);
     for (long R = 0; R < Records; ++R) {
-      Text += ObjectId + L"," + std::to_wstring(R);
-      for (const auto& Field : Table.Fields) Text += L"," + CsvCell(Host.Value(ObjectId, Table.Id, Field.Id, R));
-      Text += L"\n";
+      Line = ObjectId + L"," + std::to_wstring(R);
+      for (const auto& Field : Table.Fields) Line += L"," + CsvCell(Host.Value(ObjectId, Table.Id, Field.Id, R));
+      Put(Line + L"\n");
     }
   }
-  std::string Bytes = Utf8(Text);
-  FILE* Out = _wfopen(Path.c_str(), L"wb");
-  if (!Out) return false;
-  bool Ok = fwrite(Bytes.data(), 1, Bytes.size(), Out) == Bytes.size();
   return fclose(Out) == 0 && Ok;
 }
 
