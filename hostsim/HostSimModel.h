@@ -203,8 +203,8 @@ struct TModel {
   long long TimingSinceQpc = 0, TimingSinceTsc = 0;
   static long long TicksNow() noexcept { return static_cast<long long>(__rdtsc()); }
 
-  // Counts and logs one host call (and hands it to the sink), and answers the fault that it must fail with, or null.
-  // Args is called only when the text is needed.
+  // Counts and logs one host call (and hands it to the sink), and answers the fault that it
+  // must fail with, or null. Args is called only when the text is needed.
   template <class TArgs>
   const TFault* BeginCall(TIntf Intf, const wchar_t* Method, TArgs&& Args) {
     ++Calls;
