@@ -31,6 +31,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <istream>
+#include <streambuf>
 #include <map>
 #include <stdexcept>
 
@@ -83,37 +85,40 @@ std::wstring Wide(const std::string& Text) {
 }
 
 // Deeper nesting than any GeoJSON needs (a multipolygon's positions lie 8 levels down) is
-// refused before the text is parsed: the parsed document is copied and dumped recursively.
-constexpr int MaxNesting = 64;
+// refused as it is read: the parsed document is copied and dumped recursively.
+constexpr size_t MaxNesting = 64;
 
-void CheckNesting(const std::string& Text, const std::wstring& File) {
-  int Depth = 0;
-  bool InString = false, Escaped = false;
-  for (char C : Text) {
-    if (InString) {
-      if (Escaped) Escaped = false;
-      else if (C == '\\') Escaped = true;
-      else if (C == '"') InString = false;
-    } else if (C == '"') {
-      InString = true;
-    } else if (C == '[' || C == '{') {
-      if (++Depth > MaxNesting)
-        Bad(File, "arrays and objects nested deeper than " + std::to_string(MaxNesting) + " levels");
-    } else if (C == ']' || C == '}') {
-      --Depth;
-    }
+// The file read in pieces as the parser asks for them: the text of a layer of a million
+// features is over a hundred megabytes, and is never needed whole.
+class TFileText : public std::streambuf {
+public:
+  explicit TFileText(const std::wstring& Path) : FFile(_wfopen(Path.c_str(), L"rb")) {
+    if (!FFile) throw std::runtime_error("cannot open " + Utf8(Path));
   }
-}
+  ~TFileText() override { fclose(FFile); }
+  TFileText(const TFileText&) = delete;
+  TFileText& operator=(const TFileText&) = delete;
+  bool Failed() const { return ferror(FFile) != 0; }
 
-std::string ReadFile(const std::wstring& Path) {
-  FILE* F = _wfopen(Path.c_str(), L"rb");
-  if (!F) throw std::runtime_error("cannot open " + Utf8(Path));
-  std::string Data;
-  char Buffer[65536];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, F)) > 0) Data.append(Buffer, N);
-  fclose(F);
-  return Data;
+protected:
+  int_type underflow() override {
+    const size_t N = fread(FBuffer, 1, sizeof FBuffer, FFile);
+    if (N == 0) return traits_type::eof();
+    setg(FBuffer, FBuffer, FBuffer + N);
+    return traits_type::to_int_type(FBuffer[0]);
+  }
+
+private:
+  FILE* FFile;
+  char FBuffer[65536];
+};
+
+// A file's size in bytes, for estimates (0 when it cannot be told).
+size_t FileSize(const std::wstring& Path) {
+  WIN32_FILE_ATTRIBUTE_DATA Data;
+  if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return 0;
+  const unsigned long long Size = (static_cast<unsigned long long>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+  return static_cast<size_t>(std::min<unsigned long long>(Size, SIZE_MAX));
 }
 
 void MakeFolder(const std::wstring& Folder) {
@@ -174,6 +179,7 @@ public:
   bool string(json::string_t& V) { return Inside() ? Irregular() && FDom.string(V) : Value() && FDom.string(V); }
   bool binary(json::binary_t& V) { return FDom.binary(V); }
   bool start_object(std::size_t N) {
+    if (TooDeep()) return false;
     if (Inside()) Irregular();
     const TKind Parent = FKinds.empty() ? Array : FKinds.back();
     FKinds.push_back(Parent == FeatureList                                   ? FeatureObject
@@ -212,6 +218,7 @@ public:
     return true;
   }
   bool start_array(std::size_t N) {
+    if (TooDeep()) return false;
     if (!Inside() && FKeyed != CoordinatesKey) {
       if (FKeyed == FeaturesKey) FFeaturesOpen = true;
       FKinds.push_back(FKeyed == FeaturesKey ? FeatureList : FKeyed == GeometriesKey ? GeometryList : Array);
@@ -272,6 +279,7 @@ public:
     return FDom.parse_error(Position, Token, E);
   }
   size_t Used() const { return FUsed; }
+  bool WentTooDeep() const { return FTooDeep; }
 
 private:
   struct TLevel {
@@ -281,6 +289,11 @@ private:
     double X = 0, Y = 0;
   };
   bool Inside() const { return !FLevels.empty(); }
+  // Whether one more array or object would nest deeper than allowed (the parse then stops).
+  bool TooDeep() {
+    FTooDeep = FDepth + FLevels.size() >= MaxNesting;
+    return FTooDeep;
+  }
   bool Value() {
     FKeyed = OtherKey;
     return true;
@@ -332,16 +345,22 @@ private:
   enum TKey { OtherKey, FeaturesKey, GeometryKey, GeometriesKey, CoordinatesKey };
   std::vector<TKind> FKinds;
   TKey FKeyed = OtherKey;
-  int FDepth = 0;               // open objects and arrays of the document
+  size_t FDepth = 0;            // open objects and arrays of the document
   bool FFeaturesOpen = false;   // inside the collection's "features"
   bool FMarkersOutside = false;  // positions taken outside the features
+  bool FTooDeep = false;
 };
 
-json ParseGeoJson(const std::string& Text, std::vector<TCoordinates>& Coords,
+json ParseGeoJson(const std::wstring& File, std::vector<TCoordinates>& Coords,
                   TGeoJsonSax::TOnFeature OnFeature) {
   json Doc;
   TGeoJsonSax Sax(Doc, Coords, std::move(OnFeature));
-  json::sax_parse(Text, &Sax);
+  TFileText Text(File);
+  std::istream In(&Text);
+  json::sax_parse(In, &Sax);
+  if (Text.Failed()) throw std::runtime_error("cannot read " + Utf8(File));
+  if (Sax.WentTooDeep())
+    Bad(File, "arrays and objects nested deeper than " + std::to_string(MaxNesting) + " levels");
   Coords.resize(Sax.Used());
   return Doc;
 }
@@ -463,7 +482,7 @@ json RingJson(const TRing& Ring, bool Reverse) {
 
 // A shape's coordinates as GeoJSON has them: outer rings anticlockwise, holes clockwise.
 json ShapeCoordinates(const TShapeData& Shape) {
-  std::vector<TRing> Rings = Coordinates(*Shape.Geometry);
+  std::vector<TRing> Rings = Coordinates(Shape);
   switch (Shape.Kind) {
     case TShapeKind::Point: return CoordJson(Rings[0][0]);
     case TShapeKind::Line: return RingJson(Rings[0], false);
@@ -815,11 +834,9 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
   TLayerReader Reader(Host, M, MapId, File, Stem, Coords);
   try {
     try {
-      const std::string Text = ReadFile(File);
-      CheckNesting(Text, File);
-      M.ObjectById.reserve(M.ObjectById.size() + Text.size() / 128);
+      M.ObjectById.reserve(M.ObjectById.size() + FileSize(File) / 128);
       // Each feature as soon as it is read, when the collection's members allow it.
-      Doc = ParseGeoJson(Text, Coords, [&](const json& Partial, const json& Feature) {
+      Doc = ParseGeoJson(File, Coords, [&](const json& Partial, const json& Feature) {
         if (!Reader.Begun()) {
           if (!TLayerReader::CanStream(Partial)) return false;
           Reader.Begin(Partial);
