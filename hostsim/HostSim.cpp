@@ -24,6 +24,12 @@ T* Find(const std::unordered_map<std::wstring, T*>& Index, const std::wstring& I
   return It->second;
 }
 
+TObjectData* Find(const TObjectIndex& Index, const std::wstring& Id, const char* What) {
+  TObjectData* Object = Index.Find(Id);
+  if (!Object) Misuse(What, Id);
+  return Object;
+}
+
 }  // namespace
 
 // ---- TValue -----------------------------------------------------------------------------
@@ -173,7 +179,7 @@ void THost::AddObject(const std::wstring& LayerId, const std::wstring& Id, const
                       long StyleFlags) {
   TModel& M = *FImpl->Model;
   TLayerData* Layer = Find(M.LayerById, LayerId, "unknown layer");
-  if (M.ObjectById.count(Id)) Misuse("duplicate object identifier", Id);
+  if (M.ObjectById.Find(Id)) Misuse("duplicate object identifier", Id);
   std::vector<TGeometryPtr> Shapes;
   if (!Wkt.empty()) Shapes = ParseWkt(Wkt);  // before the object exists: a bad WKT adds nothing
   M.AddShapes(M.NewObject(*Layer, Id), std::move(Shapes), StyleFlags);
@@ -330,7 +336,7 @@ long THost::ObjectCount() const { return static_cast<long>(FImpl->Model->Objects
 std::vector<std::wstring> THost::ShapeWkts(const std::wstring& ObjectId) const {
   std::vector<std::wstring> Wkts;
   for (const TShapeData& Shape : Find(FImpl->Model->ObjectById, ObjectId, "unknown object")->Shapes)
-    Wkts.push_back(ToWkt(*Shape.Geometry));
+    Wkts.push_back(ToWkt(Shape));
   return Wkts;
 }
 
@@ -342,7 +348,7 @@ std::vector<std::pair<std::wstring, std::vector<THost::TShapeRings>>> THost::Lay
   for (const TObjectData* Object : Layer->Objects) {
     Objects.emplace_back(Object->Id, std::vector<TShapeRings>());
     for (const TShapeData& Shape : Object->Shapes)
-      Objects.back().second.push_back(TShapeRings{static_cast<int>(Shape.Kind), Coordinates(*Shape.Geometry)});
+      Objects.back().second.push_back(TShapeRings{static_cast<int>(Shape.Kind), Coordinates(Shape)});
   }
   return Objects;
 }
@@ -398,7 +404,7 @@ std::wstring THost::DumpState() const {
     for (const TObjectData* Object : Layer->Objects) {
       Line(L"object " + Object->Id + L" layer=" + Layer->Id);
       for (const TShapeData& Shape : Object->Shapes)
-        Line(L" shape " + ToWkt(*Shape.Geometry) + L" flags=" + std::to_wstring(Shape.Flags));
+        Line(L" shape " + ToWkt(Shape) + L" flags=" + std::to_wstring(Shape.Flags));
       for (const TTableData* Table : Layer->Tables) {
         const TRows* Rows = M.CurrentRows(*Object, *Table);
         if (!Rows) continue;

@@ -834,7 +834,7 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
   TLayerReader Reader(Host, M, MapId, File, Stem, Coords);
   try {
     try {
-      M.ObjectById.reserve(M.ObjectById.size() + FileSize(File) / 128);
+      M.ObjectById.Reserve(M.ObjectById.Size() + FileSize(File) / 128);
       // Each feature as soon as it is read, when the collection's members allow it.
       Doc = ParseGeoJson(File, Coords, [&](const json& Partial, const json& Feature) {
         if (!Reader.Begun()) {

@@ -331,47 +331,63 @@ bool BoxInside(const TBounds& Inner, const TBounds& Outer) noexcept {
          Inner.MaxY <= Outer.MaxY;
 }
 
-const auto& GeometryOf(const TShapeData& Shape) { return Shape.Geometry->G; }
+// Calls F with the shape's Boost geometry: a point is held in the shape itself (its bounds),
+// every other shape in its geometry.
+template <class F> bool VisitShape(const TShapeData& Shape, F&& Visit) {
+  if (!Shape.Geometry) return Visit(TPoint(Shape.Bounds.MinX, Shape.Bounds.MinY));
+  return std::visit(Visit, Shape.Geometry->G);
+}
+
+template <class F> bool VisitShapes(const TShapeData& A, const TShapeData& B, F&& Visit) {
+  return VisitShape(A, [&](const auto& X) { return VisitShape(B, [&](const auto& Y) { return Visit(X, Y); }); });
+}
+
+bool HasSegmentIndex(const TShapeData& Shape) noexcept {
+  return Shape.Geometry && Shape.Geometry->Segments != nullptr;
+}
 
 // Whether a polygon with an index of its segments meets another shape: when one of its
 // segments near the shape meets it, or else when one lies inside the other (a point of it in
 // the other). Boost.Geometry's intersects takes time in the polygon's size on every call.
-bool IndexedIntersects(const TShapeGeometry& Big, const std::variant<TPoint, TLine, TPolygon>& Other) {
+template <class G> bool IndexedIntersects(const TShapeGeometry& Big, const G& Other) {
   const TPolygon& A = std::get<TPolygon>(Big.G);
   const TSegmentIndex& Index = *Big.Segments;
-  const TBox Box = std::visit([](const auto& G) { return bg::return_envelope<TBox>(G); }, Other);
+  const TBox Box = bg::return_envelope<TBox>(Other);
   for (auto It = Index.Tree.qbegin(bgi::intersects(Box)); It != Index.Tree.qend(); ++It) {
     const TSegment S = SegmentOf(A, Index, It->second);
-    if (std::visit([&S](const auto& G) { return bg::intersects(S, G); }, Other)) return true;
+    if (bg::intersects(S, Other)) return true;
   }
-  if (const TPoint* P = std::get_if<TPoint>(&Other)) return bg::within(*P, A);
-  if (const TLine* L = std::get_if<TLine>(&Other)) return !L->empty() && bg::within(L->front(), A);
-  const TPolygon& B = std::get<TPolygon>(Other);
-  return (!B.outer().empty() && bg::within(B.outer().front(), A)) || bg::within(A.outer().front(), B);
+  if constexpr (std::is_same_v<G, TPoint>) {
+    return bg::within(Other, A);
+  } else if constexpr (std::is_same_v<G, TLine>) {
+    return !Other.empty() && bg::within(Other.front(), A);
+  } else {
+    return (!Other.outer().empty() && bg::within(Other.outer().front(), A)) ||
+           bg::within(A.outer().front(), Other);
+  }
 }
 
 bool ShapesIntersect(const TShapeData& A, const TShapeData& B) {
   if (!BoxesMeet(A.Bounds, B.Bounds)) return false;
-  const bool IndexA = A.Geometry->Segments != nullptr, IndexB = B.Geometry->Segments != nullptr;
-  if (IndexA && !IndexB) return IndexedIntersects(*A.Geometry, GeometryOf(B));
-  if (IndexB && !IndexA) return IndexedIntersects(*B.Geometry, GeometryOf(A));
-  return std::visit([](const auto& X, const auto& Y) { return bg::intersects(X, Y); },
-                    GeometryOf(A), GeometryOf(B));
+  const bool IndexA = HasSegmentIndex(A), IndexB = HasSegmentIndex(B);
+  if (IndexA && !IndexB)
+    return VisitShape(B, [&](const auto& Y) { return IndexedIntersects(*A.Geometry, Y); });
+  if (IndexB && !IndexA)
+    return VisitShape(A, [&](const auto& X) { return IndexedIntersects(*B.Geometry, X); });
+  return VisitShapes(A, B, [](const auto& X, const auto& Y) { return bg::intersects(X, Y); });
 }
 
 // Whether the interiors of two shapes have a point in common.
 bool InteriorsMeet(const TShapeData& A, const TShapeData& B) {
   if (!BoxesMeet(A.Bounds, B.Bounds)) return false;
-  return std::visit(
-      [](const auto& X, const auto& Y) {
-        using X_ = std::decay_t<decltype(X)>;
-        using Y_ = std::decay_t<decltype(Y)>;
-        if constexpr (std::is_same_v<X_, TPoint> && std::is_same_v<Y_, TPoint>)
-          return bg::equals(X, Y);  // a point is all interior
-        else
-          return bg::intersects(X, Y) && !bg::touches(X, Y);
-      },
-      GeometryOf(A), GeometryOf(B));
+  return VisitShapes(A, B, [](const auto& X, const auto& Y) {
+    using X_ = std::decay_t<decltype(X)>;
+    using Y_ = std::decay_t<decltype(Y)>;
+    if constexpr (std::is_same_v<X_, TPoint> && std::is_same_v<Y_, TPoint>)
+      return bg::equals(X, Y);  // a point is all interior
+    else
+      return bg::intersects(X, Y) && !bg::touches(X, Y);
+  });
 }
 
 template <class X, class Y> bool WithinChecked(const X& A, const Y& B) {
@@ -381,28 +397,27 @@ template <class X, class Y> bool WithinChecked(const X& A, const Y& B) {
     return bg::within(A, B);
 }
 
-// Whether shape A lies within the union of Target's shapes.
-bool ShapeWithin(const TShapeData& A, const TObjectData& Target) {
-  if (!BoxInside(A.Bounds, Target.Bounds)) return false;
+// Whether shape A lies within the union of Target's shapes (whose bounds are TargetBounds).
+bool ShapeWithin(const TShapeData& A, const TObjectData& Target, const TBounds& TargetBounds) {
+  if (!BoxInside(A.Bounds, TargetBounds)) return false;
   if (Target.Shapes.size() == 1)
-    return std::visit([](const auto& X, const auto& Y) { return WithinChecked(X, Y); },
-                      GeometryOf(A), GeometryOf(Target.Shapes[0]));
+    return VisitShapes(A, Target.Shapes[0], [](const auto& X, const auto& Y) { return WithinChecked(X, Y); });
   TMultiPoint Points;
   TMultiLine Lines;
   TMultiPolygon Polygons;
-  for (const TShapeData& Shape : Target.Shapes) {
-    const auto& G = GeometryOf(Shape);
-    if (const TPoint* P = std::get_if<TPoint>(&G)) Points.push_back(*P);
-    else if (const TLine* L = std::get_if<TLine>(&G)) Lines.push_back(*L);
-    else Polygons.push_back(std::get<TPolygon>(G));
-  }
-  return std::visit(
-      [&](const auto& X) {
-        return (!Polygons.empty() && WithinChecked(X, Polygons)) ||
-               (!Lines.empty() && WithinChecked(X, Lines)) ||
-               (!Points.empty() && WithinChecked(X, Points));
-      },
-      GeometryOf(A));
+  for (const TShapeData& Shape : Target.Shapes)
+    VisitShape(Shape, [&](const auto& G) {
+      using G_ = std::decay_t<decltype(G)>;
+      if constexpr (std::is_same_v<G_, TPoint>) Points.push_back(G);
+      else if constexpr (std::is_same_v<G_, TLine>) Lines.push_back(G);
+      else Polygons.push_back(G);
+      return true;
+    });
+  return VisitShape(A, [&](const auto& X) {
+    return (!Polygons.empty() && WithinChecked(X, Polygons)) ||
+           (!Lines.empty() && WithinChecked(X, Lines)) ||
+           (!Points.empty() && WithinChecked(X, Points));
+  });
 }
 
 bool ObjectsIntersect(const TObjectData& S, const TObjectData& T) {
@@ -414,8 +429,9 @@ bool ObjectsIntersect(const TObjectData& S, const TObjectData& T) {
 
 bool ObjectWithin(const TObjectData& S, const TObjectData& T) {
   if (S.Shapes.empty() || T.Shapes.empty()) return false;
+  const TBounds Bounds = T.Bounds();
   for (const TShapeData& A : S.Shapes)
-    if (!ShapeWithin(A, T)) return false;
+    if (!ShapeWithin(A, T, Bounds)) return false;
   return true;
 }
 
@@ -539,6 +555,18 @@ std::wstring ToWkt(const TShapeGeometry& Geometry) {
   return Out;
 }
 
+std::vector<TRing> Coordinates(const TShapeData& Shape) {
+  if (!Shape.Geometry) return {TRing{{Shape.Bounds.MinX, Shape.Bounds.MinY}}};
+  return Coordinates(*Shape.Geometry);
+}
+
+std::wstring ToWkt(const TShapeData& Shape) {
+  if (Shape.Geometry) return ToWkt(*Shape.Geometry);
+  std::wstring Out = L"POINT";
+  AppendRing(Out, TRing{{Shape.Bounds.MinX, Shape.Bounds.MinY}});
+  return Out;
+}
+
 TBounds BoundsOf(const TShapeGeometry& Geometry) {
   TBox Box = std::visit([](const auto& G) { return bg::return_envelope<TBox>(G); }, Geometry.G);
   return TBounds{Box.min_corner().x(), Box.min_corner().y(), Box.max_corner().x(),
@@ -572,7 +600,7 @@ std::vector<TObjectData*> QueryRelated(TLayerData& Layer, const TObjectData& Tar
                                        long Relation, bool UseIndex) {
   std::vector<TObjectData*> Result;
   if (Target.Shapes.empty()) return Result;
-  const TBounds& Bounds = Target.Bounds;
+  const TBounds Bounds = Target.Bounds();
   // A candidate's bounds must lie inside the target's (within), hold them (contains), or
   // meet them (intersects, touches).
   auto BoundsFit = [&](const TBounds& B) {
@@ -589,7 +617,7 @@ std::vector<TObjectData*> QueryRelated(TLayerData& Layer, const TObjectData& Tar
       Values.reserve(Layer.Objects.size());
       for (const TObjectData* Object : Layer.Objects)
         if (!Object->Shapes.empty())
-          Values.emplace_back(BoxOf(Object->Bounds), static_cast<uint32_t>(Object->Index));
+          Values.emplace_back(BoxOf(Object->Bounds()), static_cast<uint32_t>(Object->Index));
       Layer.Index.reset(new TLayerIndex{bgi::rtree<TIndexValue, bgi::rstar<16>>(Values)});
       Layer.IndexStale = false;
     }
@@ -604,7 +632,7 @@ std::vector<TObjectData*> QueryRelated(TLayerData& Layer, const TObjectData& Tar
     std::sort(Candidates.begin(), Candidates.end());
   } else {
     for (const TObjectData* Object : Layer.Objects)
-      if (!Object->Shapes.empty() && BoundsFit(Object->Bounds))
+      if (!Object->Shapes.empty() && BoundsFit(Object->Bounds()))
         Candidates.push_back(static_cast<uint32_t>(Object->Index));
   }
   for (uint32_t Index : Candidates) {

@@ -38,10 +38,13 @@ TGeometryPtr MakeLine(const TRing& Points);
 TGeometryPtr MakePolygon(const std::vector<TRing>& Rings);
 TGeometryPtr CopyGeometry(const TShapeGeometry& Geometry);
 
+struct TShapeData;
 TShapeKind KindOf(const TShapeGeometry& Geometry);
 std::wstring ToWkt(const TShapeGeometry& Geometry);
+std::wstring ToWkt(const TShapeData& Shape);
 // A point gives one ring of one coordinate, a line one ring, a polygon its outer ring and holes.
 std::vector<TRing> Coordinates(const TShapeGeometry& Geometry);
+std::vector<TRing> Coordinates(const TShapeData& Shape);
 TBounds BoundsOf(const TShapeGeometry& Geometry);
 // Area of a polygon (holes taken out), 0 for points and lines.
 double AreaOf(const TShapeGeometry& Geometry);

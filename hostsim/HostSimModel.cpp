@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <stdexcept>
+#include <string_view>
 
 namespace HostSim {
 
@@ -92,6 +93,17 @@ const TRows* TObjectData::RowsOf(const TTableData* Table) const noexcept {
   return nullptr;
 }
 
+TBounds TObjectData::Bounds() const noexcept {
+  TBounds B = Shapes.empty() ? TBounds() : Shapes.front().Bounds;
+  for (const TShapeData& Shape : Shapes) {
+    B.MinX = std::min(B.MinX, Shape.Bounds.MinX);
+    B.MinY = std::min(B.MinY, Shape.Bounds.MinY);
+    B.MaxX = std::max(B.MaxX, Shape.Bounds.MaxX);
+    B.MaxY = std::max(B.MaxY, Shape.Bounds.MaxY);
+  }
+  return B;
+}
+
 TRows& TObjectData::RowsFor(TTableData* Table) {
   for (auto& Entry : Records)
     if (Entry.first == Table) return Entry.second;
@@ -104,6 +116,47 @@ TTableData* TLayerData::TableByName(const wchar_t* TableName, size_t Length) con
     if (Table->Name.size() == Length && Table->Name.compare(0, Length, TableName, Length) == 0)
       return Table;
   return nullptr;
+}
+
+// ---- the objects by identifier -----------------------------------------------------------
+
+size_t TObjectIndex::HashOf(const wchar_t* Id, size_t Length) noexcept {
+  return std::hash<std::wstring_view>()(std::wstring_view(Id, Length));
+}
+
+size_t TObjectIndex::SlotOf(const wchar_t* Id, size_t Length) const noexcept {
+  const size_t Mask = FSlots.size() - 1;
+  for (size_t Slot = HashOf(Id, Length) & Mask;; Slot = (Slot + 1) & Mask) {
+    const TObjectData* Object = FSlots[Slot];
+    if (!Object || (Object->Id.size() == Length && Object->Id.compare(0, Length, Id, Length) == 0))
+      return Slot;
+  }
+}
+
+TObjectData* TObjectIndex::Find(const wchar_t* Id, size_t Length) const noexcept {
+  return FSlots.empty() ? nullptr : FSlots[SlotOf(Id, Length)];
+}
+
+bool TObjectIndex::Insert(TObjectData* Object) {
+  if ((FCount + 1) * 2 > FSlots.size()) Rehash(std::max<size_t>(16, FSlots.size() * 2));
+  TObjectData*& Slot = FSlots[SlotOf(Object->Id.data(), Object->Id.size())];
+  if (Slot) return false;
+  Slot = Object;
+  ++FCount;
+  return true;
+}
+
+void TObjectIndex::Reserve(size_t Count) {
+  size_t Slots = 16;
+  while (Slots < Count * 2) Slots *= 2;
+  if (Slots > FSlots.size()) Rehash(Slots);
+}
+
+void TObjectIndex::Rehash(size_t Slots) {
+  std::vector<TObjectData*> Old(Slots, nullptr);
+  Old.swap(FSlots);
+  for (TObjectData* Object : Old)
+    if (Object) FSlots[SlotOf(Object->Id.data(), Object->Id.size())] = Object;
 }
 
 // ---- model ------------------------------------------------------------------------------
@@ -124,9 +177,9 @@ TTableData& TModel::TableOf(const wchar_t* Id, size_t Length) {
 }
 
 TObjectData& TModel::ObjectOf(const wchar_t* Id, size_t Length) {
-  auto It = ObjectById.find(std::wstring(Id, Length));
-  if (It == ObjectById.end()) Fail(E_INVALIDARG, L"Object not found: " + std::wstring(Id, Length) + L".");
-  return *It->second;
+  TObjectData* Object = ObjectById.Find(Id, Length);
+  if (!Object) Fail(E_INVALIDARG, L"Object not found: " + std::wstring(Id, Length) + L".");
+  return *Object;
 }
 
 const TRows* TModel::CurrentRows(const TObjectData& Object, const TTableData& Table) const {
@@ -152,14 +205,14 @@ void TModel::ApplyChanges() {
 }
 
 TObjectData& TModel::NewObject(TLayerData& Layer, const std::wstring& Id) {
-  if (ObjectById.count(Id)) throw std::invalid_argument("duplicate object identifier");
+  if (ObjectById.Find(Id)) throw std::invalid_argument("duplicate object identifier");
   auto Object = std::make_unique<TObjectData>();
   Object->Id = Id;
   Object->Layer = &Layer;
   Object->Index = Layer.Objects.size();
   TObjectData* Raw = Object.get();
   Objects.push_back(std::move(Object));
-  ObjectById.emplace(Id, Raw);
+  ObjectById.Insert(Raw);
   Layer.Objects.push_back(Raw);
   Layer.IndexStale = true;
   return *Raw;
@@ -173,15 +226,7 @@ void TModel::AddShapes(TObjectData& Object, std::vector<TGeometryPtr> Geometries
     Shape.Bounds = BoundsOf(*Geometry);
     Shape.Length = LengthOf(*Geometry);
     Object.Area += AreaOf(*Geometry);
-    Shape.Geometry = std::move(Geometry);
-    if (Object.Shapes.empty()) {
-      Object.Bounds = Shape.Bounds;
-    } else {
-      Object.Bounds.MinX = std::min(Object.Bounds.MinX, Shape.Bounds.MinX);
-      Object.Bounds.MinY = std::min(Object.Bounds.MinY, Shape.Bounds.MinY);
-      Object.Bounds.MaxX = std::max(Object.Bounds.MaxX, Shape.Bounds.MaxX);
-      Object.Bounds.MaxY = std::max(Object.Bounds.MaxY, Shape.Bounds.MaxY);
-    }
+    if (Shape.Kind != TShapeKind::Point) Shape.Geometry = std::move(Geometry);
     Object.Shapes.push_back(std::move(Shape));
   }
   Object.Layer->IndexStale = true;

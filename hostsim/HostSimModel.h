@@ -47,8 +47,10 @@ struct TTableData {
 using TRow = std::vector<TValue>;
 using TRows = std::vector<TRow>;
 
+// A point is held in its bounds alone (MinX, MinY), without a geometry: a layer of a million
+// points would otherwise cost a million more allocations.
 struct TShapeData {
-  TGeometryPtr Geometry;
+  TGeometryPtr Geometry;  // null for a point
   TShapeKind Kind = TShapeKind::Point;
   long Flags = 1;
   TBounds Bounds;
@@ -60,10 +62,11 @@ struct TObjectData {
   TLayerData* Layer = nullptr;
   size_t Index = 0;  // position in the layer
   std::vector<TShapeData> Shapes;
-  TBounds Bounds;  // of all shapes; meaningful when Shapes is not empty
-  double Area = 0;
   // Committed records per table.
   std::vector<std::pair<TTableData*, TRows>> Records;
+  double Area = 0;
+  // The bounds of all shapes; meaningful when Shapes is not empty.
+  TBounds Bounds() const noexcept;
 
   const TRows* RowsOf(const TTableData* Table) const noexcept;
   TRows& RowsFor(TTableData* Table);
@@ -77,6 +80,26 @@ struct TLayerData {
   TLayerIndexPtr Index;  // R-tree, rebuilt when stale
   bool IndexStale = true;
   TTableData* TableByName(const wchar_t* Name, size_t Length) const noexcept;
+};
+
+// The objects by identifier: an open-addressed table of pointers to the objects, whose
+// identifiers are the keys (a node-based map would hold a second copy of every identifier and
+// a node per object).
+class TObjectIndex {
+public:
+  TObjectData* Find(const wchar_t* Id, size_t Length) const noexcept;
+  TObjectData* Find(const std::wstring& Id) const noexcept { return Find(Id.data(), Id.size()); }
+  // False, adding nothing, when an object with the same identifier is there.
+  bool Insert(TObjectData* Object);
+  void Reserve(size_t Count);
+  size_t Size() const noexcept { return FCount; }
+
+private:
+  static size_t HashOf(const wchar_t* Id, size_t Length) noexcept;
+  size_t SlotOf(const wchar_t* Id, size_t Length) const noexcept;  // its slot or the free one
+  void Rehash(size_t Slots);
+  std::vector<TObjectData*> FSlots;  // a power of two in size, at most half of them used
+  size_t FCount = 0;
 };
 
 struct TMapData {
@@ -121,7 +144,7 @@ struct TModel {
   std::unordered_map<std::wstring, TMapData*> MapById;
   std::unordered_map<std::wstring, TLayerData*> LayerById;
   std::unordered_map<std::wstring, TTableData*> TableById;
-  std::unordered_map<std::wstring, TObjectData*> ObjectById;
+  TObjectIndex ObjectById;
   std::vector<TCatalogItem> Catalog;
 
   bool ProjectPresent = true;
