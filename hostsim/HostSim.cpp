@@ -331,7 +331,7 @@ std::vector<std::wstring> THost::FieldIds(const std::wstring& TableId) const {
   return Ids;
 }
 
-long THost::ObjectCount() const { return static_cast<long>(FImpl->Model->Objects.size()); }
+long THost::ObjectCount() const { return static_cast<long>(FImpl->Model->Objects.Size()); }
 
 std::vector<std::wstring> THost::ShapeWkts(const std::wstring& ObjectId) const {
   std::vector<std::wstring> Wkts;

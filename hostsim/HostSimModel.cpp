@@ -118,6 +118,15 @@ TTableData* TLayerData::TableByName(const wchar_t* TableName, size_t Length) con
   return nullptr;
 }
 
+// ---- the objects ------------------------------------------------------------------------
+
+TObjectData& TObjectStore::Add() {
+  if (FCount == FBlocks.size() * BlockSize) FBlocks.push_back(std::make_unique<TObjectData[]>(BlockSize));
+  TObjectData& Object = FBlocks.back()[FCount % BlockSize];
+  ++FCount;
+  return Object;
+}
+
 // ---- the objects by identifier -----------------------------------------------------------
 
 size_t TObjectIndex::HashOf(const wchar_t* Id, size_t Length) noexcept {
@@ -206,12 +215,10 @@ void TModel::ApplyChanges() {
 
 TObjectData& TModel::NewObject(TLayerData& Layer, const std::wstring& Id) {
   if (ObjectById.Find(Id)) throw std::invalid_argument("duplicate object identifier");
-  auto Object = std::make_unique<TObjectData>();
-  Object->Id = Id;
-  Object->Layer = &Layer;
-  Object->Index = Layer.Objects.size();
-  TObjectData* Raw = Object.get();
-  Objects.push_back(std::move(Object));
+  TObjectData* Raw = &Objects.Add();
+  Raw->Id = Id;
+  Raw->Layer = &Layer;
+  Raw->Index = Layer.Objects.size();
   ObjectById.Insert(Raw);
   Layer.Objects.push_back(Raw);
   Layer.IndexStale = true;

@@ -82,6 +82,19 @@ struct TLayerData {
   TTableData* TableByName(const wchar_t* Name, size_t Length) const noexcept;
 };
 
+// Every object of the database, in blocks of a thousand: a place that never moves, without an
+// allocation of its own per object.
+class TObjectStore {
+public:
+  TObjectData& Add();
+  size_t Size() const noexcept { return FCount; }
+
+private:
+  static constexpr size_t BlockSize = 1024;
+  std::vector<std::unique_ptr<TObjectData[]>> FBlocks;
+  size_t FCount = 0;
+};
+
 // The objects by identifier: an open-addressed table of pointers to the objects, whose
 // identifiers are the keys (a node-based map would hold a second copy of every identifier and
 // a node per object).
@@ -140,7 +153,7 @@ struct TModel {
   std::vector<std::unique_ptr<TMapData>> Maps;
   std::vector<std::unique_ptr<TLayerData>> Layers;
   std::vector<std::unique_ptr<TTableData>> Tables;
-  std::vector<std::unique_ptr<TObjectData>> Objects;
+  TObjectStore Objects;
   std::unordered_map<std::wstring, TMapData*> MapById;
   std::unordered_map<std::wstring, TLayerData*> LayerById;
   std::unordered_map<std::wstring, TTableData*> TableById;
