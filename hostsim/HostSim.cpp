@@ -269,7 +269,12 @@ TValue THost::Value(const std::wstring& ObjectId, const std::wstring& TableId,
   TModel& M = *FImpl->Model;
   TObjectData* Object = Find(M.ObjectById, ObjectId, "unknown object");
   TTableData* Table = Find(M.TableById, TableId, "unknown table");
-  return FieldValue(M.CurrentRows(*Object, *Table), *Table, FieldId, Record);
+  long Field = Table->FieldIndex(FieldId.data(), FieldId.size());
+  if (Field < 0) Misuse("unknown field", FieldId);
+  const TValue* Held = Record < 0 ? nullptr
+                                  : M.CurrentValue(*Object, *Table, static_cast<size_t>(Record),
+                                                   static_cast<size_t>(Field));
+  return Held ? *Held : TValue();
 }
 
 TValue THost::CommittedValue(const std::wstring& ObjectId, const std::wstring& TableId,
@@ -282,9 +287,8 @@ TValue THost::CommittedValue(const std::wstring& ObjectId, const std::wstring& T
 
 long THost::RecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const {
   TModel& M = *FImpl->Model;
-  const TRows* Rows = M.CurrentRows(*Find(M.ObjectById, ObjectId, "unknown object"),
-                                    *Find(M.TableById, TableId, "unknown table"));
-  return Rows ? static_cast<long>(Rows->size()) : 0;
+  return static_cast<long>(M.CurrentRecordCount(*Find(M.ObjectById, ObjectId, "unknown object"),
+                                                *Find(M.TableById, TableId, "unknown table")));
 }
 
 long THost::CommittedRecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const {
@@ -302,7 +306,7 @@ std::vector<std::wstring> THost::ObjectIds(const std::wstring& LayerId) const {
 }
 
 int THost::ApplyChangesCount() const { return FImpl->Model->ApplyCount; }
-bool THost::HasPendingChanges() const { return !FImpl->Model->Pending.empty(); }
+bool THost::HasPendingChanges() const { return FImpl->Model->HasPendingChanges(); }
 
 std::vector<std::wstring> THost::MapIds() const {
   std::vector<std::wstring> Ids;
@@ -406,14 +410,13 @@ std::wstring THost::DumpState() const {
       for (const TShapeData& Shape : Object->Shapes)
         Line(L" shape " + ToWkt(Shape) + L" flags=" + std::to_wstring(Shape.Flags));
       for (const TTableData* Table : Layer->Tables) {
-        const TRows* Rows = M.CurrentRows(*Object, *Table);
-        if (!Rows) continue;
-        for (size_t R = 0; R < Rows->size(); ++R) {
+        const size_t Count = M.CurrentRecordCount(*Object, *Table);
+        for (size_t R = 0; R < Count; ++R) {
           std::wstring Text = L" record " + Table->Id + L"#" + std::to_wstring(R) + L":";
           for (size_t F = 0; F < Table->Fields.size(); ++F) {
-            const TRow& Row = (*Rows)[R];
-            if (F >= Row.size() || Row[F].Type() == VT_EMPTY) continue;
-            Text += L" " + Table->Fields[F].Id + L"=" + Row[F].ToText();
+            const TValue* Held = M.CurrentValue(*Object, *Table, R, F);
+            if (!Held || Held->Type() == VT_EMPTY) continue;
+            Text += L" " + Table->Fields[F].Id + L"=" + Held->ToText();
           }
           Line(Text);
         }

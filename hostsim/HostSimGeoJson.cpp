@@ -868,14 +868,10 @@ json FeatureJson(const TModel& M, const TLayerData& Layer, const TObjectData* Ob
   json Meta = json::object();
   for (size_t K = 0; K < Layer.Tables.size(); ++K) {
     const TTableData* Table = Layer.Tables[K];
-    const TRows* Rows = M.CurrentRows(*Object, *Table);
-    size_t N = Rows ? Rows->size() : 0;
+    size_t N = M.CurrentRecordCount(*Object, *Table);
     size_t Told = 0;  // the count that the properties tell
     for (size_t F = 0; F < Table->Fields.size() && N > 0; ++F) {
-      auto ValueAt = [&](size_t R) -> const TValue* {
-        const TRow& Row = (*Rows)[R];
-        return F < Row.size() ? &Row[F] : nullptr;
-      };
+      auto ValueAt = [&](size_t R) { return M.CurrentValue(*Object, *Table, R, F); };
       bool Any = false;
       for (size_t R = 0; R < N; ++R)
         if (const TValue* V = ValueAt(R)) Any = Any || V->Type() != VT_EMPTY;

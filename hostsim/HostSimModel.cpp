@@ -191,25 +191,68 @@ TObjectData& TModel::ObjectOf(const wchar_t* Id, size_t Length) {
   return *Object;
 }
 
-const TRows* TModel::CurrentRows(const TObjectData& Object, const TTableData& Table) const {
-  if (!Pending.empty()) {
-    auto It = Pending.find({const_cast<TObjectData*>(&Object), const_cast<TTableData*>(&Table)});
-    if (It != Pending.end()) return &It->second;
-  }
-  return Object.RowsOf(&Table);
+size_t TCellKeyHash::operator()(const TCellKey& Key) const noexcept {
+  // Heap addresses share their low bits: multiply them into the high ones, then mix down.
+  uint64_t H = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(Key.Object));
+  H = H * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(reinterpret_cast<uintptr_t>(Key.Table));
+  H = H * 0x9E3779B97F4A7C15ull + (static_cast<uint64_t>(Key.Record) << 32 | Key.Field);
+  H ^= H >> 33;
+  H *= 0xFF51AFD7ED558CCDull;
+  H ^= H >> 33;
+  H *= 0xC4CEB9FE1A85EC53ull;
+  H ^= H >> 33;
+  return static_cast<size_t>(H);
 }
 
-TRows& TModel::PendingRows(TObjectData& Object, TTableData& Table) {
-  auto Key = std::make_pair(&Object, &Table);
-  auto It = Pending.find(Key);
-  if (It != Pending.end()) return It->second;
-  const TRows* Committed = Object.RowsOf(&Table);
-  return Pending.emplace(Key, Committed ? *Committed : TRows()).first->second;
+size_t TModel::CurrentRecordCount(const TObjectData& Object, const TTableData& Table) const {
+  const TRows* Rows = Object.RowsOf(&Table);
+  if (Rows && !Rows->empty()) return Rows->size();
+  if (PendingCreated.empty()) return 0;
+  TCellKey Key{const_cast<TObjectData*>(&Object), const_cast<TTableData*>(&Table), 0, 0};
+  return PendingCreated.count(Key);
+}
+
+const TValue* TModel::CurrentValue(const TObjectData& Object, const TTableData& Table,
+                                   size_t Record, size_t Field) const {
+  if (!PendingValues.empty()) {
+    TCellKey Key{const_cast<TObjectData*>(&Object), const_cast<TTableData*>(&Table),
+                 static_cast<uint32_t>(Record), static_cast<uint32_t>(Field)};
+    auto It = PendingValues.find(Key);
+    if (It != PendingValues.end()) return &It->second;
+  }
+  const TRows* Rows = Object.RowsOf(&Table);
+  if (!Rows || Record >= Rows->size()) return nullptr;
+  const TRow& Row = (*Rows)[Record];
+  return Field < Row.size() ? &Row[Field] : nullptr;
+}
+
+void TModel::WriteValue(TObjectData& Object, TTableData& Table, size_t Record, size_t Field,
+                        TValue Value) {
+  if (Record == 0) {
+    const TRows* Rows = Object.RowsOf(&Table);
+    if (!Rows || Rows->empty()) PendingCreated.insert(TCellKey{&Object, &Table, 0, 0});
+  }
+  PendingValues.insert_or_assign(
+      TCellKey{&Object, &Table, static_cast<uint32_t>(Record), static_cast<uint32_t>(Field)},
+      std::move(Value));
 }
 
 void TModel::ApplyChanges() {
-  for (auto& Entry : Pending) Entry.first.first->RowsFor(Entry.first.second) = std::move(Entry.second);
-  Pending.clear();
+  for (const TCellKey& Key : PendingCreated) {
+    TRows& Rows = Key.Object->RowsFor(Key.Table);
+    if (Rows.empty()) Rows.emplace_back();
+  }
+  decltype(PendingCreated)().swap(PendingCreated);
+  // Each value goes into its record, its node freed at once: the rows that grow reuse the
+  // memory of the change set instead of adding to it.
+  for (auto It = PendingValues.begin(); It != PendingValues.end(); It = PendingValues.erase(It)) {
+    const TCellKey& Key = It->first;
+    TRow& Row = Key.Object->RowsFor(Key.Table)[Key.Record];
+    if (Row.size() <= Key.Field)
+      Row.resize(std::max<size_t>(Key.Field + 1, Key.Table->Fields.size()));
+    Row[Key.Field] = It->second;
+  }
+  decltype(PendingValues)().swap(PendingValues);
   ++ApplyCount;
 }
 

@@ -6,10 +6,12 @@
 
 #include <x86intrin.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -120,6 +122,20 @@ struct TMapData {
   std::vector<TLayerData*> Layers;
 };
 
+// A field of a record of an object in a table: what the pending change set holds a value for.
+struct TCellKey {
+  TObjectData* Object;
+  TTableData* Table;
+  uint32_t Record, Field;
+  bool operator==(const TCellKey& Other) const noexcept {
+    return Object == Other.Object && Table == Other.Table && Record == Other.Record &&
+           Field == Other.Field;
+  }
+};
+struct TCellKeyHash {
+  size_t operator()(const TCellKey& Key) const noexcept;
+};
+
 struct TCatalogItem {
   long Kind = 2;
   TMapData* Map = nullptr;  // kind 2 only
@@ -167,18 +183,27 @@ struct TModel {
   bool SpatialIndex = true;
   bool RealHost = false;  // see THost::SetRealHostMode
 
-  // Pending change set: the full rows of each (object, table) written since the last commit.
-  std::map<std::pair<TObjectData*, TTableData*>, TRows> Pending;
+  // Pending change set, written since the last commit: the value of each written field, and
+  // the (object, table) pairs whose record 0 a write created (record and field 0 in the key).
+  std::unordered_map<TCellKey, TValue, TCellKeyHash> PendingValues;
+  std::unordered_set<TCellKey, TCellKeyHash> PendingCreated;
   int ApplyCount = 0;
 
   // Lookups for host calls; unknown identifiers fail with the host's message.
   TLayerData& LayerOf(const wchar_t* Id, size_t Length);
   TTableData& TableOf(const wchar_t* Id, size_t Length);
   TObjectData& ObjectOf(const wchar_t* Id, size_t Length);
-  // The rows a read sees: pending first, then committed; null when there are none.
-  const TRows* CurrentRows(const TObjectData& Object, const TTableData& Table) const;
-  // The pending rows of (object, table), copied from the committed ones on the first write.
-  TRows& PendingRows(TObjectData& Object, TTableData& Table);
+  // What reads see: the committed records with the pending changes over them. The records of
+  // (object, table): the committed ones, or the one that a pending write created.
+  size_t CurrentRecordCount(const TObjectData& Object, const TTableData& Table) const;
+  // A field of a record: the pending value when written, else the committed one; null when
+  // neither holds one (an empty value), a record out of range included.
+  const TValue* CurrentValue(const TObjectData& Object, const TTableData& Table, size_t Record,
+                             size_t Field) const;
+  // A write into the pending change set: Record is one of the current records, or record 0 of
+  // an object without records of the table, which the write creates.
+  void WriteValue(TObjectData& Object, TTableData& Table, size_t Record, size_t Field, TValue Value);
+  bool HasPendingChanges() const noexcept { return !PendingValues.empty(); }
   void ApplyChanges();
 
   // Builder side: adds shapes and keeps bounds, area and the layer's index up to date.

@@ -380,13 +380,12 @@ public:
     return Serve(Me, L"GetValue", Value, [&] { return JoinArgs(TableName, FieldId, Record); }, [&] {
       TTableData& Table = TableNamed(TableName);
       size_t Field = FieldOf(Table, FieldId);
-      const TRows* Rows = Model().CurrentRows(*FObject, Table);
-      size_t Count = Rows ? Rows->size() : 0;
+      size_t Count = Model().CurrentRecordCount(*FObject, Table);
       if (Record < 0 || static_cast<size_t>(Record) >= Count)
         Fail(DISP_E_BADINDEX, RecordRangeText(Record, Count, Table) + L".");
-      const TRow& Row = (*Rows)[static_cast<size_t>(Record)];
-      if (Field < Row.size()) {
-        HRESULT Hr = CopyVariant(Value, &Row[Field].Ref());
+      const TValue* Held = Model().CurrentValue(*FObject, Table, static_cast<size_t>(Record), Field);
+      if (Held) {
+        HRESULT Hr = CopyVariant(Value, &Held->Ref());
         if (FAILED(Hr)) Fail(Hr, L"The value cannot be copied.");
       }
     });
@@ -398,19 +397,14 @@ public:
       TTableData& Table = TableNamed(TableName);
       size_t Field = FieldOf(Table, FieldId);
       TValue Accepted = AcceptValue(Value);
-      const TRows* Rows = Model().CurrentRows(*FObject, Table);
-      size_t Count = Rows ? Rows->size() : 0;
+      size_t Count = Model().CurrentRecordCount(*FObject, Table);
       // Record 0 of an object without a record of the table creates that record.
       bool Creates = Record == 0 && Count == 0;
       if (!Creates && (Record < 0 || static_cast<size_t>(Record) >= Count))
         Fail(DISP_E_BADINDEX, RecordRangeText(Record, Count, Table) +
                                   L"; only record 0 of an object without records can be added.");
-      TRows& Pending = Model().PendingRows(*FObject, Table);
-      if (Creates) Pending.emplace_back();
-      TRow& Row = Pending[static_cast<size_t>(Record)];
-      if (Row.size() <= Field) Row.resize(std::max(Field + 1, Table.Fields.size()));
-      Row[Field] = std::move(Accepted);
       TModel& M = Model();
+      M.WriteValue(*FObject, Table, static_cast<size_t>(Record), Field, std::move(Accepted));
       ++M.Writes;
       M.LastWriteObject = FObject;
       M.LastWriteTable = &Table;
@@ -420,8 +414,7 @@ public:
   HS_RESERVED(4) HS_RESERVED(5)
   HRESULT STDMETHODCALLTYPE GetRecordCount(BSTR TableName, LONG* Count) override {
     return Serve(Me, L"GetRecordCount", Count, [&] { return JoinArgs(TableName); }, [&] {
-      const TRows* Rows = Model().CurrentRows(*FObject, TableNamed(TableName));
-      *Count = Rows ? static_cast<LONG>(Rows->size()) : 0;
+      *Count = static_cast<LONG>(Model().CurrentRecordCount(*FObject, TableNamed(TableName)));
     });
   }
 };

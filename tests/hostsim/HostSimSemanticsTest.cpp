@@ -82,6 +82,7 @@ TEST_F(HostSemantics, WritesArePendingUntilApplyChanges) {
   EXPECT_EQ(Read(L"h1", L"Дома", L"FLOORS", 0), L"9");
   EXPECT_EQ(Read(L"h1", L"Владельцы", L"OWNER", 1), L"1");
   EXPECT_EQ(Read(L"h1", L"Владельцы", L"OWNER", 0), L"\"Иванов\"");
+  EXPECT_EQ(Read(L"h1", L"Дома", L"NAME", 0), L"\"Первый\"");
   EXPECT_EQ(Host.Value(L"h1", L"houses_sem", L"FLOORS").ToText(), L"9");
   EXPECT_EQ(Host.CommittedValue(L"h1", L"houses_sem", L"FLOORS").ToText(), L"3");
   EXPECT_EQ(Host.ApplyChangesCount(), 0);
