@@ -337,6 +337,10 @@ std::vector<std::wstring> THost::FieldIds(const std::wstring& TableId) const {
 
 long THost::ObjectCount() const { return static_cast<long>(FImpl->Model->Objects.Size()); }
 
+long THost::ObjectCount(const std::wstring& LayerId) const {
+  return static_cast<long>(Find(FImpl->Model->LayerById, LayerId, "unknown layer")->Objects.size());
+}
+
 std::vector<std::wstring> THost::ShapeWkts(const std::wstring& ObjectId) const {
   std::vector<std::wstring> Wkts;
   for (const TShapeData& Shape : Find(FImpl->Model->ObjectById, ObjectId, "unknown object")->Shapes)
@@ -344,17 +348,28 @@ std::vector<std::wstring> THost::ShapeWkts(const std::wstring& ObjectId) const {
   return Wkts;
 }
 
-std::vector<std::pair<std::wstring, std::vector<THost::TShapeRings>>> THost::LayerShapes(
-    const std::wstring& LayerId) const {
-  std::vector<std::pair<std::wstring, std::vector<TShapeRings>>> Objects;
+void THost::VisitLayerShapes(
+    const std::wstring& LayerId,
+    const std::function<void(size_t Object, int Kind, const TRings& Rings)>& Visit) const {
   const TLayerData* Layer = Find(FImpl->Model->LayerById, LayerId, "unknown layer");
-  Objects.reserve(Layer->Objects.size());
-  for (const TObjectData* Object : Layer->Objects) {
-    Objects.emplace_back(Object->Id, std::vector<TShapeRings>());
-    for (const TShapeData& Shape : Object->Shapes)
-      Objects.back().second.push_back(TShapeRings{static_cast<int>(Shape.Kind), Coordinates(Shape)});
+  for (size_t I = 0; I < Layer->Objects.size(); ++I)
+    for (const TShapeData& Shape : Layer->Objects[I]->Shapes)
+      Visit(I, static_cast<int>(Shape.Kind), Coordinates(Shape));
+}
+
+void THost::VisitLayerValues(
+    const std::wstring& LayerId, const std::wstring& TableId, const std::wstring& FieldId,
+    const std::function<void(size_t Object, const VARIANT& Value)>& Visit) const {
+  TModel& M = *FImpl->Model;
+  const TLayerData* Layer = Find(M.LayerById, LayerId, "unknown layer");
+  TTableData* Table = Find(M.TableById, TableId, "unknown table");
+  long Field = Table->FieldIndex(FieldId.data(), FieldId.size());
+  if (Field < 0) Misuse("unknown field", FieldId);
+  const TValue Empty;
+  for (size_t I = 0; I < Layer->Objects.size(); ++I) {
+    const TValue* Held = M.CurrentValue(*Layer->Objects[I], *Table, 0, static_cast<size_t>(Field));
+    Visit(I, (Held ? *Held : Empty).Ref());
   }
-  return Objects;
 }
 
 double THost::ObjectArea(const std::wstring& ObjectId) const {

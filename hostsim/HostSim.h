@@ -189,15 +189,23 @@ public:
   std::vector<std::wstring> TableIds(const std::wstring& LayerId) const;
   std::vector<std::wstring> FieldIds(const std::wstring& TableId) const;
   long ObjectCount() const;
+  long ObjectCount(const std::wstring& LayerId) const;  // of one layer
   // Shapes of an object as WKT (polygons closed, outer rings clockwise, holes anticlockwise).
   std::vector<std::wstring> ShapeWkts(const std::wstring& ObjectId) const;
-  // The same for every object of a layer at once, in the layer's order, as coordinates: per
-  // object its identifier and shapes, per shape its kind (0 point, 1 line, 2 polygon) and rings.
-  struct TShapeRings {
-    int Kind = 0;
-    std::vector<std::vector<std::pair<double, double>>> Rings;
-  };
-  std::vector<std::pair<std::wstring, std::vector<TShapeRings>>> LayerShapes(const std::wstring& LayerId) const;
+  // The shapes of every object of a layer as coordinates, handed to Visit one at a time in the
+  // layer's order, without a copy of the layer: the object's position in the layer, the shape's
+  // kind (0 point, 1 line, 2 polygon) and its rings (a point one ring of one position, a line
+  // one ring, a polygon its outer ring, then its holes; they live for the call only). An object
+  // without shapes is not visited.
+  using TRings = std::vector<std::vector<std::pair<double, double>>>;
+  void VisitLayerShapes(
+      const std::wstring& LayerId,
+      const std::function<void(size_t Object, int Kind, const TRings& Rings)>& Visit) const;
+  // The current value of one field in record 0 of every object of a layer, in the layer's order
+  // (as Value gives it), handed to Visit with the object's position in the layer.
+  void VisitLayerValues(
+      const std::wstring& LayerId, const std::wstring& TableId, const std::wstring& FieldId,
+      const std::function<void(size_t Object, const VARIANT& Value)>& Visit) const;
   // What GetArea answers; the perimeter over the shapes whose style has bit 0 set.
   double ObjectArea(const std::wstring& ObjectId) const;
   double ObjectPerimeter(const std::wstring& ObjectId) const;

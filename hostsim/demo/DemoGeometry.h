@@ -2,6 +2,7 @@
 // lists of coordinate paths.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ struct TPoint {
   double X = 0, Y = 0;
 };
 
-enum class TShapeKind { Points, Lines, Polygons };
+enum class TShapeKind : uint8_t { Points, Lines, Polygons };
 
 // One WKT geometry. Points: every path holds one point. Lines: one path per line string.
 // Polygons: one entry of Rings per polygon, outer ring first, then its holes.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 namespace OrvexSim {
 
@@ -55,17 +56,19 @@ private:
   HGDIOBJ FObj;
 };
 
-void DrawPolygon(HDC DC, const std::vector<std::vector<TPoint>>& Rings, const TViewport& View,
-                 int W, int H) {
+// One polygon shape: its rings, the paths [FirstPath, EndPath) of Layer, filled as one.
+void DrawPolygon(HDC DC, const TMapLayer& Layer, uint32_t FirstPath, uint32_t EndPath,
+                 const TViewport& View, int W, int H) {
   std::vector<POINT> Points;
   std::vector<INT> Counts;
-  for (const auto& Ring : Rings) {
-    if (Ring.size() < 3) continue;
+  for (uint32_t Path = FirstPath; Path < EndPath; ++Path) {
+    const uint32_t Begin = Layer.PathPoints[Path], End = Layer.PathPoints[Path + 1];
+    if (End - Begin < 3) continue;
     // Positions that fall on the pixel of the one before add nothing to the picture; a ring
     // of millions of positions has a few thousand pixels.
     const size_t First = Points.size();
-    for (const auto& P : Ring) {
-      POINT Pixel = View.ToPixel(P, W, H);
+    for (uint32_t I = Begin; I < End; ++I) {
+      POINT Pixel = View.ToPixel(Layer.Points[I], W, H);
       if (Points.size() > First && Points.back().x == Pixel.x && Points.back().y == Pixel.y) continue;
       Points.push_back(Pixel);
     }
@@ -77,6 +80,56 @@ void DrawPolygon(HDC DC, const std::vector<std::vector<TPoint>>& Rings, const TV
   }
   if (!Counts.empty())
     PolyPolygon(DC, Points.data(), Counts.data(), static_cast<int>(Counts.size()));
+}
+
+// Path P of Layer as a line, the positions on the pixel of the one before left out.
+void DrawLine(HDC DC, const TMapLayer& Layer, uint32_t P, const TViewport& View, int W, int H) {
+  std::vector<POINT> Points;
+  for (uint32_t I = Layer.PathPoints[P]; I < Layer.PathPoints[P + 1]; ++I) {
+    POINT Pixel = View.ToPixel(Layer.Points[I], W, H);
+    if (Points.empty() || Points.back().x != Pixel.x || Points.back().y != Pixel.y)
+      Points.push_back(Pixel);
+  }
+  if (Points.size() == 1) Points.push_back(Points[0]);
+  if (Points.size() >= 2) Polyline(DC, Points.data(), static_cast<int>(Points.size()));
+}
+
+// An offset into a layer's arrays, which hold fewer than 2^32 entries.
+uint32_t Offset(size_t N) {
+  if (N > UINT32_MAX) throw std::length_error("a map layer has 2^32 shapes, paths or positions");
+  return static_cast<uint32_t>(N);
+}
+
+// The shapes of Layer's objects straight into its arrays, one shape at a time: the host keeps
+// the layer's geometry, and a passing copy of all of it would cost as much again on layers of
+// a million points.
+void LoadShapes(const HostSim::THost& Host, TMapLayer& Layer, TBounds& Bounds) {
+  const size_t Objects = static_cast<size_t>(Host.ObjectCount(Layer.Id));
+  Layer.FeatureShapes.reserve(Objects + 1);
+  Layer.ShapeKinds.reserve(Objects);
+  Layer.ShapePaths.reserve(Objects + 1);
+  Layer.PathPoints.reserve(Objects + 1);
+  Layer.Points.reserve(Objects);
+  // Features without shapes (objects that have none) until there are Count features.
+  auto Features = [&Layer](size_t Count) {
+    while (Layer.FeatureCount() < Count) Layer.FeatureShapes.push_back(Layer.FeatureShapes.back());
+  };
+  Host.VisitLayerShapes(Layer.Id, [&](size_t Object, int Kind, const HostSim::THost::TRings& Rings) {
+    Features(Object + 1);
+    Layer.ShapeKinds.push_back(Kind == 0   ? TShapeKind::Points
+                               : Kind == 1 ? TShapeKind::Lines
+                                           : TShapeKind::Polygons);
+    for (const auto& Ring : Rings) {
+      for (const auto& C : Ring) {
+        Layer.Points.push_back(TPoint{C.first, C.second});
+        Bounds.Add(Layer.Points.back());
+      }
+      Layer.PathPoints.push_back(Offset(Layer.Points.size()));
+    }
+    Layer.ShapePaths.push_back(Offset(Layer.PathPoints.size() - 1));
+    Layer.FeatureShapes.back() = Offset(Layer.ShapeKinds.size());
+  });
+  Features(Objects);
 }
 
 // The legend's font, texts and size, measured on DC.
@@ -176,28 +229,7 @@ void TMapModel::Load(const HostSim::THost& Host, const TCatalog& Catalog) {
     Layer.Fill = LayerFills[Index % std::size(LayerFills)];
     Layer.Line = LayerLines[Index % std::size(LayerLines)];
     ++Index;
-    // The shapes as coordinates, the layer at once: a text of each would cost more than the
-    // drawing on layers of a million points or rings of millions of positions.
-    auto Objects = Host.LayerShapes(Layer.Id);
-    Layer.Features.reserve(Objects.size());
-    for (auto& Object : Objects) {
-      TFeature Feature;
-      Feature.ObjectId = std::move(Object.first);
-      for (const auto& Rings : Object.second) {
-        TShape Shape;
-        Shape.Kind = Rings.Kind == 0 ? TShapeKind::Points : Rings.Kind == 1 ? TShapeKind::Lines : TShapeKind::Polygons;
-        Shape.Parts.emplace_back();
-        for (const auto& Ring : Rings.Rings) {
-          std::vector<TPoint> Path;
-          Path.reserve(Ring.size());
-          for (const auto& C : Ring) Path.push_back(TPoint{C.first, C.second});
-          Shape.Parts.back().push_back(std::move(Path));
-        }
-        FBounds.Add(ShapeBounds(Shape));
-        Feature.Shapes.push_back(std::move(Shape));
-      }
-      Layer.Features.push_back(std::move(Feature));
-    }
+    LoadShapes(Host, Layer, FBounds);
     FLayers.push_back(std::move(Layer));
   }
 }
@@ -210,14 +242,14 @@ void TMapModel::SetTheme(const HostSim::THost& Host, const std::wstring& LayerId
   for (const auto& L : FLayers)
     if (L.Id == LayerId) Layer = &L;
   if (!Layer) return;
-  std::vector<double> Values(Layer->Features.size());
-  std::vector<bool> Present(Layer->Features.size());
+  std::vector<double> Values(Layer->FeatureCount());
+  std::vector<bool> Present(Layer->FeatureCount());
   std::vector<double> Sorted;
-  for (size_t I = 0; I < Layer->Features.size(); ++I) {
-    HostSim::TValue V = Host.Value(Layer->Features[I].ObjectId, TableId, FieldId);
-    Present[I] = NumberOf(V.Ref(), Values[I]);
-    if (Present[I]) Sorted.push_back(Values[I]);
-  }
+  Host.VisitLayerValues(LayerId, TableId, FieldId, [&](size_t Object, const VARIANT& Value) {
+    if (Object >= Values.size()) return;
+    Present[Object] = NumberOf(Value, Values[Object]);
+    if (Present[Object]) Sorted.push_back(Values[Object]);
+  });
   if (Sorted.empty()) return;
   std::sort(Sorted.begin(), Sorted.end());
   FTheme.LayerId = LayerId;
@@ -229,7 +261,7 @@ void TMapModel::SetTheme(const HostSim::THost& Host, const std::wstring& LayerId
     size_t Pos = std::min(Sorted.size() - 1, C * Sorted.size() / ThemeClassCount);
     FTheme.Breaks.push_back(C == ThemeClassCount ? Sorted.back() : Sorted[Pos]);
   }
-  FTheme.Classes.resize(Layer->Features.size(), -1);
+  FTheme.Classes.resize(Layer->FeatureCount(), -1);
   for (size_t I = 0; I < Values.size(); ++I) {
     if (!Present[I]) continue;
     int C = ThemeClassCount - 1;
@@ -296,35 +328,23 @@ void PaintMap(HDC DC, int FullWidth, int H, const TMapModel& Model, const TViewp
       HGDIOBJ OldBrush = SelectObject(DC, (Pass == TShapeKind::Polygons && AboveTheme)
                                               ? GetStockObject(NULL_BRUSH)
                                               : Brush.Get());
-      for (size_t F = 0; F < Layer.Features.size(); ++F) {
-        const TFeature& Feature = Layer.Features[F];
+      for (size_t F = 0; F < Layer.FeatureCount(); ++F) {
         std::unique_ptr<TGdiObject> ClassBrush;
         if (Themed && Pass == TShapeKind::Polygons) {
           ClassBrush = std::make_unique<TGdiObject>(CreateSolidBrush(ThemeColor(Theme.Classes[F])));
           SelectObject(DC, ClassBrush->Get());
         }
-        for (const auto& Shape : Feature.Shapes) {
-          if (Shape.Kind != Pass) continue;
-          for (const auto& Part : Shape.Parts) {
-            if (Pass == TShapeKind::Polygons) {
-              DrawPolygon(DC, Part, View, W, H);
-            } else if (Pass == TShapeKind::Lines) {
-              for (const auto& Path : Part) {
-                std::vector<POINT> Points;
-                for (const auto& P : Path) {
-                  POINT Pixel = View.ToPixel(P, W, H);
-                  if (Points.empty() || Points.back().x != Pixel.x || Points.back().y != Pixel.y)
-                    Points.push_back(Pixel);
-                }
-                if (Points.size() == 1) Points.push_back(Points[0]);
-                if (Points.size() >= 2) Polyline(DC, Points.data(), static_cast<int>(Points.size()));
-              }
-            } else {
-              for (const auto& Path : Part)
-                for (const auto& P : Path) {
-                  POINT C = View.ToPixel(P, W, H);
-                  Ellipse(DC, C.x - 4, C.y - 4, C.x + 5, C.y + 5);
-                }
+        for (uint32_t S = Layer.FeatureShapes[F]; S < Layer.FeatureShapes[F + 1]; ++S) {
+          if (Layer.ShapeKinds[S] != Pass) continue;
+          const uint32_t FirstPath = Layer.ShapePaths[S], EndPath = Layer.ShapePaths[S + 1];
+          if (Pass == TShapeKind::Polygons) {
+            DrawPolygon(DC, Layer, FirstPath, EndPath, View, W, H);
+          } else if (Pass == TShapeKind::Lines) {
+            for (uint32_t P = FirstPath; P < EndPath; ++P) DrawLine(DC, Layer, P, View, W, H);
+          } else {
+            for (uint32_t I = Layer.PathPoints[FirstPath]; I < Layer.PathPoints[EndPath]; ++I) {
+              POINT C = View.ToPixel(Layer.Points[I], W, H);
+              Ellipse(DC, C.x - 4, C.y - 4, C.x + 5, C.y + 5);
             }
           }
         }

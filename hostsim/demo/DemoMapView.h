@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,16 +15,19 @@
 
 namespace OrvexSim {
 
-struct TFeature {
-  std::wstring ObjectId;
-  std::vector<TShape> Shapes;
-};
-
+// A layer's shapes in flat arrays, one feature per object of the layer in its order: feature F
+// has the shapes [FeatureShapes[F], FeatureShapes[F + 1]); shape S, of kind ShapeKinds[S], the
+// paths [ShapePaths[S], ShapePaths[S + 1]) (a polygon's rings, outer ring first; a line's one
+// path; a point's one path of one position); path P the positions
+// [PathPoints[P], PathPoints[P + 1]) of Points.
 struct TMapLayer {
   std::wstring Id, Name;
-  std::vector<TFeature> Features;
+  std::vector<uint32_t> FeatureShapes{0}, ShapePaths{0}, PathPoints{0};
+  std::vector<TShapeKind> ShapeKinds;
+  std::vector<TPoint> Points;
   COLORREF Fill = RGB(230, 230, 230), Line = RGB(90, 90, 90);
   bool Visible = true;
+  size_t FeatureCount() const { return FeatureShapes.size() - 1; }
 };
 
 // A field of a layer shown in graduated colours: Breaks holds the 6 class limits (quantiles of

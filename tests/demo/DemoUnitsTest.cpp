@@ -192,7 +192,8 @@ TEST(DemoTheme, QuantileClassesOverTheFilledValues) {
   Host.AddField(L"t", L"V", L"Значение");
   for (int I = 0; I < 11; ++I) {
     std::wstring Id = L"o" + std::to_wstring(I);
-    Host.AddObject(L"l", Id, L"POINT (" + std::to_wstring(I) + L" 0)");
+    // Objects 5 and 10 have no shape: features without shapes.
+    Host.AddObject(L"l", Id, I % 5 == 0 && I > 0 ? L"" : L"POINT (" + std::to_wstring(I) + L" 0)");
     if (I < 10) Host.AddRecord(Id, L"t", {{L"V", HostSim::TValue(I * 10)}});
   }
   TMapModel Model;
@@ -202,7 +203,10 @@ TEST(DemoTheme, QuantileClassesOverTheFilledValues) {
     FAIL() << E.what();
   }
   ASSERT_EQ(Model.Layers().size(), 1u);
-  EXPECT_EQ(Model.Layers()[0].Features.size(), 11u);
+  const TMapLayer& Layer = Model.Layers()[0];
+  ASSERT_EQ(Layer.FeatureCount(), 11u);
+  EXPECT_EQ(Layer.FeatureShapes[5], Layer.FeatureShapes[6]);
+  EXPECT_EQ(Layer.FeatureShapes[6] + 1, Layer.FeatureShapes[7]);
   Model.SetTheme(Host, L"l", L"t", L"V", L"Слой: Значение");
   const TTheme& T = Model.Theme();
   ASSERT_TRUE(T.Active());
@@ -252,9 +256,9 @@ TEST(DemoTheme, TheLegendHidesNoFeature) {
   TViewport View;
   View.Fit(Model.Bounds(), MapW, H);
   const TMapLayer& Layer = Model.Layers()[0];
-  ASSERT_EQ(Layer.Features.size(), 19u);
-  for (size_t F = 0; F < Layer.Features.size(); ++F) {
-    const auto& Ring = Layer.Features[F].Shapes[0].Parts[0][0];
+  ASSERT_EQ(Layer.FeatureCount(), 19u);
+  for (size_t F = 0; F < Layer.FeatureCount(); ++F) {
+    const TPoint* Ring = &Layer.Points[Layer.PathPoints[Layer.ShapePaths[Layer.FeatureShapes[F]]]];
     TPoint Centre{(Ring[0].X + Ring[2].X) / 2, (Ring[0].Y + Ring[2].Y) / 2};
     POINT P = View.ToPixel(Centre, MapW, H);
     ASSERT_LT(P.x, MapW);
