@@ -1,6 +1,6 @@
-// OrvexSim's own units without the module: WKT reading for the map, the scenario's command line
-// and its check against the catalogue, the CSV cells, the graduated-colour classes, and the
-// host that the main window makes.
+// OrvexSim's own units without the module: the scenario's command line and its check against
+// the catalogue, the CSV cells, the map's features and graduated-colour classes, and the host
+// that the main window makes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include "hostsim/HostSim.h"
 #include "hostsim/HostSimCity.h"
 #include "hostsim/demo/DemoCatalog.h"
-#include "hostsim/demo/DemoGeometry.h"
 #include "hostsim/demo/DemoMainWindow.h"
 #include "hostsim/demo/DemoMapView.h"
 #include "hostsim/demo/DemoOutput.h"
@@ -19,53 +18,6 @@
 namespace {
 
 using namespace OrvexSim;
-
-TEST(DemoWkt, ReadsEveryKindTheHostWrites) {
-  TShape S;
-  ASSERT_TRUE(ParseWkt(L"POINT (1 2)", S));
-  EXPECT_EQ(S.Kind, TShapeKind::Points);
-  ASSERT_EQ(S.Parts.size(), 1u);
-  EXPECT_DOUBLE_EQ(S.Parts[0][0][0].X, 1);
-  EXPECT_DOUBLE_EQ(S.Parts[0][0][0].Y, 2);
-
-  ASSERT_TRUE(ParseWkt(L"MULTIPOINT ((1 2), (3 4))", S));
-  EXPECT_EQ(S.Parts.size(), 2u);
-  ASSERT_TRUE(ParseWkt(L"MULTIPOINT (1 2, 3 4, 5 6)", S));
-  EXPECT_EQ(S.Parts.size(), 3u);
-
-  ASSERT_TRUE(ParseWkt(L"LINESTRING (0 0, 10 0, 10 5.5)", S));
-  EXPECT_EQ(S.Kind, TShapeKind::Lines);
-  ASSERT_EQ(S.Parts[0].size(), 1u);
-  EXPECT_EQ(S.Parts[0][0].size(), 3u);
-  EXPECT_DOUBLE_EQ(S.Parts[0][0][2].Y, 5.5);
-
-  ASSERT_TRUE(ParseWkt(L"MULTILINESTRING ((0 0, 1 1), (2 2, 3 3, 4 4))", S));
-  ASSERT_EQ(S.Parts[0].size(), 2u);
-  EXPECT_EQ(S.Parts[0][1].size(), 3u);
-
-  ASSERT_TRUE(ParseWkt(L"POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 4 2, 4 4, 2 2))", S));
-  EXPECT_EQ(S.Kind, TShapeKind::Polygons);
-  ASSERT_EQ(S.Parts.size(), 1u);
-  EXPECT_EQ(S.Parts[0].size(), 2u);  // outer ring and hole
-
-  ASSERT_TRUE(ParseWkt(L"multipolygon (((0 0, 0 1, 1 1, 0 0)), ((5 5, 5 6, 6 6, 5 5)))", S));
-  EXPECT_EQ(S.Parts.size(), 2u);
-  TBounds B = ShapeBounds(S);
-  EXPECT_DOUBLE_EQ(B.MinX, 0);
-  EXPECT_DOUBLE_EQ(B.MaxY, 6);
-
-  ASSERT_TRUE(ParseWkt(L"POLYGON EMPTY", S));
-  EXPECT_TRUE(S.Parts.empty());
-}
-
-TEST(DemoWkt, RefusesWhatItDoesNotUnderstand) {
-  TShape S;
-  for (const wchar_t* Bad : {L"", L"CIRCLE (0 0, 1)", L"POINT (1)", L"POINT (1 2", L"LINESTRING (0 0, x 1)",
-                             L"POLYGON ((0 0, 1 1, 0 0)) trailing", L"POINT (1 2) POINT (3 4)"}) {
-    EXPECT_FALSE(ParseWkt(Bad, S)) << Bad;
-    EXPECT_TRUE(S.Parts.empty()) << Bad;
-  }
-}
 
 std::vector<std::wstring> Args(std::initializer_list<const wchar_t*> List) {
   std::vector<std::wstring> Result{L"OrvexSim.exe"};
