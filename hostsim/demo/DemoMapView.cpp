@@ -242,13 +242,13 @@ void TMapModel::SetTheme(const HostSim::THost& Host, const std::wstring& LayerId
   for (const auto& L : FLayers)
     if (L.Id == LayerId) Layer = &L;
   if (!Layer) return;
-  std::vector<double> Values(Layer->FeatureCount());
-  std::vector<bool> Present(Layer->FeatureCount());
+  // The values are read twice (sorted for the limits, then classed) rather than held: a layer
+  // of a million points would hold them twice over.
   std::vector<double> Sorted;
+  Sorted.reserve(Layer->FeatureCount());
   Host.VisitLayerValues(LayerId, TableId, FieldId, [&](size_t Object, const VARIANT& Value) {
-    if (Object >= Values.size()) return;
-    Present[Object] = NumberOf(Value, Values[Object]);
-    if (Present[Object]) Sorted.push_back(Values[Object]);
+    double Number = 0;
+    if (Object < Layer->FeatureCount() && NumberOf(Value, Number)) Sorted.push_back(Number);
   });
   if (Sorted.empty()) return;
   std::sort(Sorted.begin(), Sorted.end());
@@ -261,13 +261,15 @@ void TMapModel::SetTheme(const HostSim::THost& Host, const std::wstring& LayerId
     size_t Pos = std::min(Sorted.size() - 1, C * Sorted.size() / ThemeClassCount);
     FTheme.Breaks.push_back(C == ThemeClassCount ? Sorted.back() : Sorted[Pos]);
   }
-  FTheme.Classes.resize(Layer->FeatureCount(), -1);
-  for (size_t I = 0; I < Values.size(); ++I) {
-    if (!Present[I]) continue;
+  std::vector<double>().swap(Sorted);
+  FTheme.Classes.assign(Layer->FeatureCount(), -1);
+  Host.VisitLayerValues(LayerId, TableId, FieldId, [&](size_t Object, const VARIANT& Value) {
+    double Number = 0;
+    if (Object >= FTheme.Classes.size() || !NumberOf(Value, Number)) return;
     int C = ThemeClassCount - 1;
-    while (C > 0 && Values[I] < FTheme.Breaks[C]) --C;
-    FTheme.Classes[I] = C;
-  }
+    while (C > 0 && Number < FTheme.Breaks[C]) --C;
+    FTheme.Classes[Object] = static_cast<signed char>(C);
+  });
 }
 
 void TViewport::Fit(const TBounds& Bounds, int Width, int Height) {

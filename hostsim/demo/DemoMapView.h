@@ -35,7 +35,7 @@ struct TMapLayer {
 struct TTheme {
   std::wstring LayerId, Title;
   std::vector<double> Breaks;
-  std::vector<int> Classes;
+  std::vector<signed char> Classes;
   bool WholeNumbers = true;
   bool Active() const { return !LayerId.empty(); }
 };

@@ -164,7 +164,7 @@ TEST(DemoTheme, QuantileClassesOverTheFilledValues) {
   ASSERT_TRUE(T.Active());
   EXPECT_TRUE(T.WholeNumbers);
   EXPECT_EQ(T.Breaks, (std::vector<double>{0, 20, 40, 60, 80, 90}));
-  EXPECT_EQ(T.Classes, (std::vector<int>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, -1}));
+  EXPECT_EQ(T.Classes, (std::vector<signed char>{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, -1}));
 
   // A field without a single value gives no theme.
   Host.AddField(L"t", L"W", L"Пусто");
