@@ -214,7 +214,7 @@ void THost::AddRecord(const std::wstring& ObjectId, const std::wstring& TableId,
     if (Field < 0) Misuse("unknown field", Value.first);
     Row[static_cast<size_t>(Field)] = Value.second;
   }
-  Object->RowsFor(Table).push_back(std::move(Row));
+  Object->Records.Append(Table, Row);
 }
 
 void THost::SetProjectPresent(bool Present) { FImpl->Model->ProjectPresent = Present; }
@@ -251,19 +251,6 @@ HRESULT THost::TypeLibraryStatus() const { return FImpl->Model->TypeLibStatus();
 
 // ---- reading back -----------------------------------------------------------------------
 
-namespace {
-
-TValue FieldValue(const TRows* Rows, const TTableData& Table, const std::wstring& FieldId,
-                  long Record) {
-  long Field = Table.FieldIndex(FieldId.data(), FieldId.size());
-  if (Field < 0) Misuse("unknown field", FieldId);
-  if (!Rows || Record < 0 || static_cast<size_t>(Record) >= Rows->size()) return TValue();
-  const TRow& Row = (*Rows)[static_cast<size_t>(Record)];
-  return static_cast<size_t>(Field) < Row.size() ? Row[static_cast<size_t>(Field)] : TValue();
-}
-
-}  // namespace
-
 TValue THost::Value(const std::wstring& ObjectId, const std::wstring& TableId,
                     const std::wstring& FieldId, long Record) const {
   TModel& M = *FImpl->Model;
@@ -282,7 +269,12 @@ TValue THost::CommittedValue(const std::wstring& ObjectId, const std::wstring& T
   TModel& M = *FImpl->Model;
   TObjectData* Object = Find(M.ObjectById, ObjectId, "unknown object");
   TTableData* Table = Find(M.TableById, TableId, "unknown table");
-  return FieldValue(Object->RowsOf(Table), *Table, FieldId, Record);
+  long Field = Table->FieldIndex(FieldId.data(), FieldId.size());
+  if (Field < 0) Misuse("unknown field", FieldId);
+  const TValue* Held = Record < 0 ? nullptr
+                                  : Object->Records.Value(Table, static_cast<size_t>(Record),
+                                                          static_cast<size_t>(Field));
+  return Held ? *Held : TValue();
 }
 
 long THost::RecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const {
@@ -293,9 +285,8 @@ long THost::RecordCount(const std::wstring& ObjectId, const std::wstring& TableI
 
 long THost::CommittedRecordCount(const std::wstring& ObjectId, const std::wstring& TableId) const {
   TModel& M = *FImpl->Model;
-  const TRows* Rows = Find(M.ObjectById, ObjectId, "unknown object")
-                          ->RowsOf(Find(M.TableById, TableId, "unknown table"));
-  return Rows ? static_cast<long>(Rows->size()) : 0;
+  return static_cast<long>(Find(M.ObjectById, ObjectId, "unknown object")
+                               ->Records.Count(Find(M.TableById, TableId, "unknown table")));
 }
 
 std::vector<std::wstring> THost::ObjectIds(const std::wstring& LayerId) const {

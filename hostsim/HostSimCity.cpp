@@ -140,7 +140,7 @@ private:
     Row[0] = TValue(static_cast<int>(Id));
     Row[1] = TValue(static_cast<int>(++FSimId));
     for (size_t K = 0; K < Values.size() && K + 2 < Row.size(); ++K) Row[K + 2] = Values[K];
-    Data.RowsFor(Table).push_back(std::move(Row));
+    Data.Records.Append(Table, Row);
   }
 
   void BuildDistricts() {

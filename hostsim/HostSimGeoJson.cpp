@@ -640,7 +640,7 @@ std::wstring FileStem(const std::wstring& Name) {
 }
 
 // Reads one layer's document: the collection's members first (Begin), then every feature
-// (Feature), then Finish. The parser hands over each feature as soon as it is read when the
+// (Feature). The parser hands over each feature as soon as it is read when the
 // collection's type and name or foreign member stand before the features, as they do in the
 // files written here and by most GIS; else all features once the document is read.
 class TLayerReader {
@@ -775,35 +775,22 @@ public:
           Bad(FFile, "records of unknown table " + Item.key());
         CountOf(Table->second) = Item.value().get<size_t>();
       }
-    for (const auto& Count : Counts) {
-      TRows& Rows = Object.RowsFor(Count.first);
-      Rows.clear();
-      Rows.resize(Count.second);
-      for (TRow& Row : Rows) Row.resize(Count.first->Fields.size());
-    }
+    for (const auto& Count : Counts) Object.Records.Reset(Count.first, Count.second, Count.first->Fields.size());
     size_t K = 0;
     for (const auto& Item : Properties->items()) {
       const TSlot& Slot = *ItemSlots[K++];
-      TRows& Rows = Object.RowsFor(Slot.Table);
+      const size_t Records = Object.Records.Count(Slot.Table), Width = Slot.Table->Fields.size();
       try {
         if (Item.value().is_array()) {
-          for (size_t R = 0; R < Item.value().size() && R < Rows.size(); ++R)
-            Rows[R][Slot.Field] = JsonValue(Item.value()[R], FCoords);
-        } else if (!Rows.empty()) {
-          Rows[0][Slot.Field] = JsonValue(Item.value(), FCoords);
+          for (size_t R = 0; R < Item.value().size() && R < Records; ++R)
+            Object.Records.Set(Slot.Table, R, Slot.Field, Width, JsonValue(Item.value()[R], FCoords));
+        } else if (Records > 0) {
+          Object.Records.Set(Slot.Table, 0, Slot.Field, Width, JsonValue(Item.value(), FCoords));
         }
       } catch (const std::exception& E) {
         BadFeature(FFile, Id, FPosition, std::invalid_argument("property " + Item.key() + ": " + E.what()));
       }
     }
-  }
-
-  // Records made before a later feature brought a new field get the empty values of it.
-  void Finish() {
-    for (TObjectData* Object : FLayer->Objects)
-      for (auto& Entry : Object->Records)
-        for (TRow& Row : Entry.second)
-          if (Row.size() < Entry.first->Fields.size()) Row.resize(Entry.first->Fields.size());
   }
 
 private:
@@ -856,7 +843,6 @@ void LoadLayer(THost& Host, TModel& M, const std::wstring& MapId, const std::wst
       if (Found != Doc.end())
         for (const json& Feature : *Found) Reader.Feature(Feature);
     }
-    Reader.Finish();
   } catch (const json::exception& E) {
     Bad(File, E.what());
   }

@@ -87,10 +87,115 @@ long TTableData::FieldIndex(const wchar_t* FieldId, size_t Length) const noexcep
   return -1;
 }
 
-const TRows* TObjectData::RowsOf(const TTableData* Table) const noexcept {
-  for (const auto& Entry : Records)
-    if (Entry.first == Table) return &Entry.second;
+// ---- records ------------------------------------------------------------------------------
+
+TRecords::~TRecords() { Free(); }
+
+void TRecords::Free() noexcept {
+  if (!FBlock) return;
+  TValue* V = Values();
+  size_t N = 0;
+  for (uint32_t P = 0; P < PartCount(); ++P) N += size_t{Parts()[P].Count} * Parts()[P].Width;
+  for (size_t K = 0; K < N; ++K) V[K].~TValue();
+  delete[] FBlock;
+  FBlock = nullptr;
+}
+
+const TRecords::TPart* TRecords::Find(const TTableData* Table, size_t& First) const noexcept {
+  First = 0;
+  for (uint32_t P = 0; P < PartCount(); ++P) {
+    const TPart& Part = Parts()[P];
+    if (Part.Table == Table) return &Part;
+    First += size_t{Part.Count} * Part.Width;
+  }
   return nullptr;
+}
+
+size_t TRecords::Count(const TTableData* Table) const noexcept {
+  size_t First;
+  const TPart* Part = Find(Table, First);
+  return Part ? Part->Count : 0;
+}
+
+const TValue* TRecords::Value(const TTableData* Table, size_t Record, size_t Field) const noexcept {
+  size_t First;
+  const TPart* Part = Find(Table, First);
+  if (!Part || Record >= Part->Count || Field >= Part->Width) return nullptr;
+  return &Values()[First + Record * Part->Width + Field];
+}
+
+void TRecords::Set(const TTableData* Table, size_t Record, size_t Field, size_t Width,
+                   const TValue& Value) {
+  size_t First;
+  const TPart* Part = Find(Table, First);
+  if (!Part || Record >= Part->Count) throw std::out_of_range("no such record");
+  if (Field >= Part->Width) {
+    Rebuild(Table, Part->Count, std::max(Width, Field + 1), true);
+    Part = Find(Table, First);
+  }
+  Values()[First + Record * Part->Width + Field] = Value;
+}
+
+void TRecords::Reset(const TTableData* Table, size_t Count, size_t Width) {
+  Rebuild(Table, Count, Width, false);
+}
+
+void TRecords::Append(const TTableData* Table, const TRow& Row) {
+  size_t First;
+  const TPart* Part = Find(Table, First);
+  const size_t Count = Part ? Part->Count : 0;
+  const size_t Width = std::max<size_t>(Part ? Part->Width : 0, Row.size());
+  Rebuild(Table, Count + 1, Width, true);
+  Part = Find(Table, First);
+  for (size_t F = 0; F < Row.size(); ++F) Values()[First + Count * Width + F] = Row[F];
+}
+
+void TRecords::Rebuild(const TTableData* Table, size_t Count, size_t Width, bool Keep) {
+  if (Count > UINT32_MAX || Width > UINT32_MAX || (Width && Count > SIZE_MAX / Width))
+    throw std::length_error("too many values for one object");
+  std::vector<TPart> NewParts(Parts(), Parts() + PartCount());
+  auto Own = std::find_if(NewParts.begin(), NewParts.end(), [Table](const TPart& P) { return P.Table == Table; });
+  if (Own == NewParts.end()) Own = NewParts.insert(NewParts.end(), TPart{Table, 0, 0});
+  const TPart Old = *Own;
+  *Own = TPart{Table, static_cast<uint32_t>(Count), static_cast<uint32_t>(Width)};
+  size_t Total = 0;
+  for (const TPart& P : NewParts) Total += size_t{P.Count} * P.Width;
+  const size_t Bytes = ValuesAt(NewParts.size()) + Total * sizeof(TValue);
+  unsigned char* Block = new unsigned char[Bytes];
+  *reinterpret_cast<uint32_t*>(Block) = static_cast<uint32_t>(NewParts.size());
+  std::copy(NewParts.begin(), NewParts.end(), reinterpret_cast<TPart*>(Block + PartsAt));
+  TValue* To = reinterpret_cast<TValue*>(Block + ValuesAt(NewParts.size()));
+  for (size_t K = 0; K < Total; ++K) new (&To[K]) TValue();
+  // The values that stay: every other part's, and this part's where they fit.
+  try {
+    size_t From = 0, At = 0;
+    const TValue* Had = FBlock ? Values() : nullptr;
+    for (uint32_t P = 0; P < PartCount(); ++P) {
+      const TPart& Part = Parts()[P];
+      if (Part.Table != Table) {
+        for (size_t K = 0; K < size_t{Part.Count} * Part.Width; ++K) To[At + K] = Had[From + K];
+      }
+      From += size_t{Part.Count} * Part.Width;
+      At += Part.Table == Table ? Count * Width : size_t{Part.Count} * Part.Width;
+    }
+    if (Keep) {
+      size_t OldFirst = 0, NewFirst = 0;
+      Find(Table, OldFirst);
+      for (const TPart& P : NewParts) {
+        if (P.Table == Table) break;
+        NewFirst += size_t{P.Count} * P.Width;
+      }
+      for (size_t R = 0; R < std::min<size_t>(Old.Count, Count); ++R)
+        for (size_t F = 0; F < std::min<size_t>(Old.Width, Width); ++F)
+          To[NewFirst + R * Width + F] = Had[OldFirst + R * Old.Width + F];
+    }
+  } catch (...) {
+    for (size_t K = 0; K < Total; ++K) To[K].~TValue();
+    delete[] Block;
+    throw;
+  }
+  Free();
+  FBlock = Block;
 }
 
 TBounds TObjectData::Bounds() const noexcept {
@@ -104,12 +209,6 @@ TBounds TObjectData::Bounds() const noexcept {
   return B;
 }
 
-TRows& TObjectData::RowsFor(TTableData* Table) {
-  for (auto& Entry : Records)
-    if (Entry.first == Table) return Entry.second;
-  Records.emplace_back(Table, TRows());
-  return Records.back().second;
-}
 
 TTableData* TLayerData::TableByName(const wchar_t* TableName, size_t Length) const noexcept {
   for (TTableData* Table : Tables)
@@ -205,8 +304,7 @@ size_t TCellKeyHash::operator()(const TCellKey& Key) const noexcept {
 }
 
 size_t TModel::CurrentRecordCount(const TObjectData& Object, const TTableData& Table) const {
-  const TRows* Rows = Object.RowsOf(&Table);
-  if (Rows && !Rows->empty()) return Rows->size();
+  if (const size_t Committed = Object.Records.Count(&Table)) return Committed;
   if (PendingCreated.empty()) return 0;
   TCellKey Key{const_cast<TObjectData*>(&Object), const_cast<TTableData*>(&Table), 0, 0};
   return PendingCreated.count(Key);
@@ -220,37 +318,27 @@ const TValue* TModel::CurrentValue(const TObjectData& Object, const TTableData& 
     auto It = PendingValues.find(Key);
     if (It != PendingValues.end()) return &It->second;
   }
-  const TRows* Rows = Object.RowsOf(&Table);
-  if (!Rows || Record >= Rows->size()) return nullptr;
-  const TRow& Row = (*Rows)[Record];
-  return Field < Row.size() ? &Row[Field] : nullptr;
+  return Object.Records.Value(&Table, Record, Field);
 }
 
 void TModel::WriteValue(TObjectData& Object, TTableData& Table, size_t Record, size_t Field,
                         TValue Value) {
-  if (Record == 0) {
-    const TRows* Rows = Object.RowsOf(&Table);
-    if (!Rows || Rows->empty()) PendingCreated.insert(TCellKey{&Object, &Table, 0, 0});
-  }
+  if (Record == 0 && Object.Records.Count(&Table) == 0)
+    PendingCreated.insert(TCellKey{&Object, &Table, 0, 0});
   PendingValues.insert_or_assign(
       TCellKey{&Object, &Table, static_cast<uint32_t>(Record), static_cast<uint32_t>(Field)},
       std::move(Value));
 }
 
 void TModel::ApplyChanges() {
-  for (const TCellKey& Key : PendingCreated) {
-    TRows& Rows = Key.Object->RowsFor(Key.Table);
-    if (Rows.empty()) Rows.emplace_back();
-  }
+  for (const TCellKey& Key : PendingCreated)
+    if (Key.Object->Records.Count(Key.Table) == 0) Key.Object->Records.Reset(Key.Table, 1, 0);
   decltype(PendingCreated)().swap(PendingCreated);
   // Each value goes into its record, its node freed at once: the rows that grow reuse the
   // memory of the change set instead of adding to it.
   for (auto It = PendingValues.begin(); It != PendingValues.end(); It = PendingValues.erase(It)) {
     const TCellKey& Key = It->first;
-    TRow& Row = Key.Object->RowsFor(Key.Table)[Key.Record];
-    if (Row.size() <= Key.Field)
-      Row.resize(std::max<size_t>(Key.Field + 1, Key.Table->Fields.size()));
-    Row[Key.Field] = It->second;
+    Key.Object->Records.Set(Key.Table, Key.Record, Key.Field, Key.Table->Fields.size(), It->second);
   }
   decltype(PendingValues)().swap(PendingValues);
   ++ApplyCount;

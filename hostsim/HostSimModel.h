@@ -47,7 +47,50 @@ struct TTableData {
 
 // One record: values by field index (a row shorter than the field list holds empty values).
 using TRow = std::vector<TValue>;
-using TRows = std::vector<TRow>;
+
+// The committed records of an object, every table's in one allocation: per table the number of
+// its records and their width, then the values, record by record. A record reads empty beyond
+// its width, as it does beyond the fields that its table had when it was written.
+class TRecords {
+public:
+  TRecords() noexcept = default;
+  TRecords(const TRecords&) = delete;
+  TRecords& operator=(const TRecords&) = delete;
+  ~TRecords();
+
+  size_t Count(const TTableData* Table) const noexcept;
+  // A field of a record; null beyond the records or their width (an empty value).
+  const TValue* Value(const TTableData* Table, size_t Record, size_t Field) const noexcept;
+  // Puts a value into a field of an existing record, the table's records widened first to
+  // Width values (Field + 1 at least) when they hold fewer than Field + 1.
+  void Set(const TTableData* Table, size_t Record, size_t Field, size_t Width, const TValue& Value);
+  // The table's records become Count records of Width empty values.
+  void Reset(const TTableData* Table, size_t Count, size_t Width);
+  // A record of these values after the table's others.
+  void Append(const TTableData* Table, const TRow& Row);
+
+private:
+  struct TPart {
+    const TTableData* Table;
+    uint32_t Count, Width;
+  };
+  // The block: the number of parts, the parts, then the values of each part in turn.
+  static constexpr size_t PartsAt = sizeof(void*);
+  static size_t ValuesAt(size_t Parts) noexcept {
+    const size_t End = PartsAt + Parts * sizeof(TPart);
+    return (End + alignof(TValue) - 1) / alignof(TValue) * alignof(TValue);
+  }
+  uint32_t PartCount() const noexcept { return FBlock ? *reinterpret_cast<const uint32_t*>(FBlock) : 0; }
+  TPart* Parts() const noexcept { return reinterpret_cast<TPart*>(FBlock + PartsAt); }
+  TValue* Values() const noexcept { return reinterpret_cast<TValue*>(FBlock + ValuesAt(PartCount())); }
+  // The part of Table (null when it has none) and the index of its first value.
+  const TPart* Find(const TTableData* Table, size_t& First) const noexcept;
+  // A new block in which Table's part holds Count records of Width values (added after the
+  // others when it had none), with the values it had where they fit when Keep, else empty.
+  void Rebuild(const TTableData* Table, size_t Count, size_t Width, bool Keep);
+  void Free() noexcept;
+  unsigned char* FBlock = nullptr;
+};
 
 // A point is held in its bounds alone (MinX, MinY), without a geometry: a layer of a million
 // points would otherwise cost a million more allocations.
@@ -64,14 +107,10 @@ struct TObjectData {
   TLayerData* Layer = nullptr;
   size_t Index = 0;  // position in the layer
   std::vector<TShapeData> Shapes;
-  // Committed records per table.
-  std::vector<std::pair<TTableData*, TRows>> Records;
+  TRecords Records;  // committed
   double Area = 0;
   // The bounds of all shapes; meaningful when Shapes is not empty.
   TBounds Bounds() const noexcept;
-
-  const TRows* RowsOf(const TTableData* Table) const noexcept;
-  TRows& RowsFor(TTableData* Table);
 };
 
 struct TLayerData {
