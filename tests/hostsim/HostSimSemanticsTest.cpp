@@ -75,6 +75,9 @@ TEST_F(HostSemantics, WrongTableFieldOrRecordFails) {
 
 TEST_F(HostSemantics, WritesArePendingUntilApplyChanges) {
   EXPECT_FALSE(Host.HasPendingChanges());
+  // A field that the table gained after its records were made is written too.
+  Host.AddField(L"houses_sem", L"NOTE", L"Примечание");
+  ASSERT_EQ(Write(L"h1", L"Дома", L"NOTE", IntVariant(5), 0), S_OK);
   ASSERT_EQ(Write(L"h1", L"Дома", L"FLOORS", IntVariant(9), 0), S_OK);
   ASSERT_EQ(Write(L"h1", L"Владельцы", L"OWNER", IntVariant(1), 1), S_OK);
   EXPECT_TRUE(Host.HasPendingChanges());
@@ -93,6 +96,7 @@ TEST_F(HostSemantics, WritesArePendingUntilApplyChanges) {
   EXPECT_EQ(Host.CommittedValue(L"h1", L"houses_sem", L"FLOORS").ToText(), L"9");
   EXPECT_EQ(Host.CommittedValue(L"h1", L"owners", L"OWNER", 1).ToText(), L"1");
   EXPECT_EQ(Host.CommittedValue(L"h1", L"owners", L"OWNER", 0).ToText(), L"\"Иванов\"");
+  EXPECT_EQ(Host.CommittedValue(L"h1", L"houses_sem", L"NOTE").ToText(), L"5");
   EXPECT_EQ(Read(L"h1", L"Дома", L"NAME", 0), L"\"Первый\"");
   ASSERT_EQ(MapObjects()->ApplyChanges(), S_OK);
   EXPECT_EQ(Host.ApplyChangesCount(), 2);
