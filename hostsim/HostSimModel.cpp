@@ -146,7 +146,7 @@ void TRecords::Append(const TTableData* Table, const TRow& Row) {
   const size_t Count = Part ? Part->Count : 0;
   const size_t Width = std::max<size_t>(Part ? Part->Width : 0, Row.size());
   Rebuild(Table, Count + 1, Width, true);
-  Part = Find(Table, First);
+  Find(Table, First);
   for (size_t F = 0; F < Row.size(); ++F) Values()[First + Count * Width + F] = Row[F];
 }
 
