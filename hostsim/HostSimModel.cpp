@@ -166,7 +166,7 @@ void TRecords::Rebuild(const TTableData* Table, size_t Count, size_t Width, bool
   std::copy(NewParts.begin(), NewParts.end(), reinterpret_cast<TPart*>(Block + PartsAt));
   TValue* To = reinterpret_cast<TValue*>(Block + ValuesAt(NewParts.size()));
   for (size_t K = 0; K < Total; ++K) new (&To[K]) TValue();
-  // The values that stay: every other part's, and this part's where they fit.
+  // The values that stay: every other part's, and this part's where they fit when Keep.
   try {
     size_t From = 0, At = 0;
     const TValue* Had = FBlock ? Values() : nullptr;
@@ -174,20 +174,15 @@ void TRecords::Rebuild(const TTableData* Table, size_t Count, size_t Width, bool
       const TPart& Part = Parts()[P];
       if (Part.Table != Table) {
         for (size_t K = 0; K < size_t{Part.Count} * Part.Width; ++K) To[At + K] = Had[From + K];
+        At += size_t{Part.Count} * Part.Width;
+      } else {
+        if (Keep)
+          for (size_t R = 0; R < std::min<size_t>(Old.Count, Count); ++R)
+            for (size_t F = 0; F < std::min<size_t>(Old.Width, Width); ++F)
+              To[At + R * Width + F] = Had[From + R * Old.Width + F];
+        At += Count * Width;
       }
       From += size_t{Part.Count} * Part.Width;
-      At += Part.Table == Table ? Count * Width : size_t{Part.Count} * Part.Width;
-    }
-    if (Keep) {
-      size_t OldFirst = 0, NewFirst = 0;
-      Find(Table, OldFirst);
-      for (const TPart& P : NewParts) {
-        if (P.Table == Table) break;
-        NewFirst += size_t{P.Count} * P.Width;
-      }
-      for (size_t R = 0; R < std::min<size_t>(Old.Count, Count); ++R)
-        for (size_t F = 0; F < std::min<size_t>(Old.Width, Width); ++F)
-          To[NewFirst + R * Width + F] = Had[OldFirst + R * Old.Width + F];
     }
   } catch (...) {
     for (size_t K = 0; K < Total; ++K) To[K].~TValue();
